@@ -1,0 +1,1 @@
+// Temporary: the catalogue code follows.

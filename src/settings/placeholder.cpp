@@ -1,0 +1,1 @@
+// Temporary: the settings store follows.
