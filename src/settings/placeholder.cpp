@@ -1,1 +1,0 @@
-// Temporary: the settings store follows.
