@@ -1,0 +1,1 @@
+// Temporary: the start-up follows.
