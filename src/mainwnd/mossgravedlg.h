@@ -1,9 +1,10 @@
 // The settings window: navigation list, page area, buttons, tray icon, menus
 // and the save, exit and uninstall flows.
 #pragma once
+#include "framework/afxwin.h"
+
 #include <shellapi.h>
 
-#include "framework/afxwin.h"
 #include "mainwnd/leftlist.h"
 
 class CMossgraveDlg : public CDialog {
