@@ -1,1 +1,0 @@
-// Temporary: the start-up follows.

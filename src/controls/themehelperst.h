@@ -1,0 +1,31 @@
+// CThemeHelperSt: the visual-styles library loaded at run time. Each call
+// looks its entry point up anew and has a harmless answer when the library
+// or the function is missing, so the program runs where there is none.
+#pragma once
+#include <windows.h>
+#include <uxtheme.h>
+
+class CThemeHelperSt {
+ public:
+  CThemeHelperSt();
+  // Loads another library in its place (tests: a name that does not exist
+  // gives a helper without a library).
+  explicit CThemeHelperSt(const char* libraryName);
+  virtual ~CThemeHelperSt();
+  CThemeHelperSt(const CThemeHelperSt&) = delete;
+  CThemeHelperSt& operator=(const CThemeHelperSt&) = delete;
+
+  HTHEME OpenThemeData(HWND hwnd, LPCWSTR classList);
+  HRESULT CloseThemeData(HTHEME theme);
+  // Paints the parent's background under the rectangle first when the window
+  // is given and the library can.
+  HRESULT DrawThemeBackground(HTHEME theme, HWND hwnd, HDC hdc, int partId, int stateId, const RECT* rect,
+                              const RECT* clipRect);
+  BOOL IsAppThemed();
+
+  bool IsLoaded() const { return m_hDll != nullptr; }
+
+ private:
+  FARPROC Proc(const char* name) const;
+  HMODULE m_hDll = nullptr;
+};
