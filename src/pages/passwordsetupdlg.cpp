@@ -1,0 +1,60 @@
+#include "pages/passwordsetupdlg.h"
+
+#include <cstring>
+
+#include "resource.h"
+#include "settings/settings.h"
+
+CPasswordSetupDlg::CPasswordSetupDlg() : CSettingsPage(IDD_PASSWORD_SETUP, true) {}
+
+CPasswordSetupDlg::~CPasswordSetupDlg() {
+  // The button points at the helper; let the window go before the helper does.
+  if (m_hWnd) DestroyWindow();
+}
+
+void CPasswordSetupDlg::DoDataExchange(CDataExchange* pDX) {
+  CSettingsPage::DoDataExchange(pDX);
+  DDX_Control(pDX, IDC_PWD_OLD, m_oldPassword);
+  DDX_Control(pDX, IDC_PWD_NEW, m_newPassword);
+  DDX_Control(pDX, IDC_PWD_CONFIRM, m_confirmPassword);
+  DDX_Control(pDX, IDC_PWD_CHANGE, m_changeButton);
+}
+
+BOOL CPasswordSetupDlg::OnInitDialog() {
+  CSettingsPage::OnInitDialog();
+  m_changeButton.AttachThemeHelper(&m_themeHelper);
+  // A stored password is one value of at most 255 bytes: typing stops there
+  // rather than a longer one being dropped when it is stored.
+  for (const CEdit* edit : {&m_oldPassword, &m_newPassword, &m_confirmPassword})
+    edit->SendMessage(EM_LIMITTEXT, kValueSize - 1);
+  return TRUE;
+}
+
+BOOL CPasswordSetupDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
+  if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == IDC_PWD_CHANGE) {
+    OnChangePassword();
+    return TRUE;
+  }
+  return CSettingsPage::OnCommand(wParam, lParam);
+}
+
+void CPasswordSetupDlg::OnChangePassword() {
+  if (AppMessageBox("确定要更新密码吗?", MB_OKCANCEL) != IDOK) return;
+  const std::string oldText = m_oldPassword.GetWindowText();
+  const std::string newText = m_newPassword.GetWindowText();
+  const std::string confirmText = m_confirmPassword.GetWindowText();
+  char stored[kValueSize] = {};
+  GetPassword(stored);  // none found: the stored password counts as empty
+  if (oldText != stored) {
+    AppMessageBox("旧密码错误", MB_OK);
+    return;
+  }
+  if (newText != confirmText) {
+    AppMessageBox("新密码与确认密码不一致", MB_OK);
+    return;
+  }
+  SetPassword(newText.c_str());
+  m_oldPassword.SetWindowText("");
+  m_newPassword.SetWindowText("");
+  m_confirmPassword.SetWindowText("");
+}

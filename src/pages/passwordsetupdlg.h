@@ -1,0 +1,26 @@
+// The password page: changes the stored password at once.
+#pragma once
+#include "controls/themehelperst.h"
+#include "controls/xpstylebuttonst.h"
+#include "pages/settingspage.h"
+
+class CPasswordSetupDlg : public CSettingsPage {
+ public:
+  CPasswordSetupDlg();
+  ~CPasswordSetupDlg() override;
+
+  // Click on "修改密码".
+  void OnChangePassword();
+
+ protected:
+  void DoDataExchange(CDataExchange* pDX) override;
+  BOOL OnInitDialog() override;
+  BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+
+ private:
+  CEdit m_oldPassword;
+  CEdit m_newPassword;
+  CEdit m_confirmPassword;
+  CXPStyleButtonSt m_changeButton;
+  CThemeHelperSt m_themeHelper;
+};
