@@ -15,13 +15,14 @@ class CThemeHelperSt {
   CThemeHelperSt(const CThemeHelperSt&) = delete;
   CThemeHelperSt& operator=(const CThemeHelperSt&) = delete;
 
-  HTHEME OpenThemeData(HWND hwnd, LPCWSTR classList);
-  HRESULT CloseThemeData(HTHEME theme);
+  // Virtual so that a test can stand in for a themed desktop.
+  virtual HTHEME OpenThemeData(HWND hwnd, LPCWSTR classList);
+  virtual HRESULT CloseThemeData(HTHEME theme);
   // Paints the parent's background under the rectangle first when the window
   // is given and the library can.
-  HRESULT DrawThemeBackground(HTHEME theme, HWND hwnd, HDC hdc, int partId, int stateId, const RECT* rect,
-                              const RECT* clipRect);
-  BOOL IsAppThemed();
+  virtual HRESULT DrawThemeBackground(HTHEME theme, HWND hwnd, HDC hdc, int partId, int stateId, const RECT* rect,
+                                      const RECT* clipRect);
+  virtual BOOL IsAppThemed();
 
   bool IsLoaded() const { return m_hDll != nullptr; }
 
