@@ -5,7 +5,15 @@
 
 #include <shellapi.h>
 
+#include "controls/themehelperst.h"
+#include "controls/xpstylebuttonst.h"
 #include "mainwnd/leftlist.h"
+#include "pages/contentfilterdlg.h"
+#include "pages/logdlg.h"
+#include "pages/passwordsetupdlg.h"
+#include "pages/programselectedsetupdlg.h"
+#include "pages/talklimitdlg.h"
+#include "pages/timelimitdlg.h"
 
 class CMossgraveDlg : public CDialog {
  public:
@@ -15,11 +23,58 @@ class CMossgraveDlg : public CDialog {
   BOOL PreTranslateMessage(MSG* pMsg) override;
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
   BOOL OnInitDialog() override;
+  BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+
+  // Rebuilds the whole settings text from the pages and writes both files.
+  void SaveAllSettings();
+  // Flows started by the buttons, menus and the tray.
+  void OnSave();
+  void OnExit();
+  void OnUninstall();
+  void OnShowMainWindow();
+  void OnTrayNotify(UINT mouseMessage);
+  void OnAbout();
+  void OnHelpTopics();
+  void StartProgramScan();
+
+  // The password check of the tray and of uninstall; tests replace it.
+  virtual bool CheckPassword();
+  // Starts a program through the shell; tests replace it.
+  virtual void ShellOpen(const char* file, const char* parameters);
 
  protected:
   void DoDataExchange(CDataExchange* pDX) override;
 
+ private:
+  LRESULT OnShowPage(LPARAM index);
+  void OnClose();
+  void AddTrayIcon();
+  void DrawFrame();
+  void ShowMainWindow(int cmd);
+  CWnd* PageOfIndex(LPARAM index);
+
  public:
+  CToolBar m_toolBar;
+  NOTIFYICONDATAA m_nid{};
+  CImageList m_navImages;
+  CPasswordSetupDlg m_passwordPage;
+  CProgramSelectedSetupDlg m_programPage;
+  CContentFilterDlg m_contentPage;
+  CLogDlg m_logPage;
+  CTalkLimitDlg m_talkPage;
+  CTimeLimitDlg m_timePage;
+  CThemeHelperSt m_themeHelper;
+  CXPStyleButtonSt m_uninstallButton;
+  CXPStyleButtonSt m_exitButton;
+  CXPStyleButtonSt m_saveButton;
   CLeftList m_navList;
   HICON m_hIcon;
+
+ private:
+  UINT m_taskbarCreatedMsg;
+  // A flow's question is open: no second flow runs inside it, and a close
+  // that arrives meanwhile waits until the flow is over.
+  bool m_bInFlow = false;
+  bool m_bCloseWaiting = false;
+  bool m_bClosed = false;
 };
