@@ -1,0 +1,52 @@
+#include "provider/realcatalogue.h"
+
+#include <vector>
+
+namespace {
+
+typedef int(WSPAPI* WriteProviderOrderFn)(LPDWORD, DWORD);
+
+// mingw-w64 has no import library for sporder.dll, and newer systems export
+// the function from ws2_32 itself, so it is looked up by name.
+WriteProviderOrderFn LookUpWriteProviderOrder() {
+  static WriteProviderOrderFn fn = nullptr;
+  static bool looked = false;
+  if (!looked) {
+    looked = true;
+    const wchar_t* modules[] = {L"sporder.dll", L"ws2_32.dll"};
+    for (const wchar_t* name : modules) {
+      HMODULE module = LoadLibraryW(name);
+      if (!module) continue;
+      fn = reinterpret_cast<WriteProviderOrderFn>(
+          reinterpret_cast<void*>(GetProcAddress(module, "WSCWriteProviderOrder")));
+      if (fn) break;
+      FreeLibrary(module);
+    }
+  }
+  return fn;
+}
+
+}  // namespace
+
+int CRealCatalogue::EnumProtocols(WSAPROTOCOL_INFOW* buffer, DWORD* bufferLength, int* error) {
+  return WSCEnumProtocols(nullptr, buffer, bufferLength, error);
+}
+
+int CRealCatalogue::InstallProvider(const GUID& providerId, const wchar_t* path,
+                                    const WSAPROTOCOL_INFOW* records, DWORD count, int* error) {
+  GUID id = providerId;
+  // The platform's prototype is not const-correct; it does not write the records.
+  return WSCInstallProvider(&id, path, const_cast<WSAPROTOCOL_INFOW*>(records), count, error);
+}
+
+int CRealCatalogue::WriteProviderOrder(const DWORD* ids, DWORD count) {
+  WriteProviderOrderFn fn = LookUpWriteProviderOrder();
+  if (!fn) return ERROR_PROC_NOT_FOUND;
+  std::vector<DWORD> copy(ids, ids + count);
+  return fn(copy.data(), count);
+}
+
+int CRealCatalogue::DeinstallProvider(const GUID& providerId, int* error) {
+  GUID id = providerId;
+  return WSCDeinstallProvider(&id, error);
+}

@@ -1,0 +1,361 @@
+// Installing and removing the filter's entries against the simulated catalogue.
+#include <cstdio>
+#include <cwchar>
+#include <functional>
+
+#include "provider_test_util.h"
+
+namespace {
+
+const DWORD kIfs = XP1_IFS_HANDLES;
+const DWORD kTcpFlags = XP1_GUARANTEED_DELIVERY | XP1_GUARANTEED_ORDER | XP1_GRACEFUL_CLOSE | kIfs;
+const DWORD kUdpFlags = XP1_CONNECTIONLESS | XP1_SUPPORT_BROADCAST | kIfs;
+const DWORD kRawFlags = XP1_CONNECTIONLESS | XP1_MESSAGE_ORIENTED | kIfs;
+const GUID kOtherLsp = {0x12345678, 0x1111, 0x2222, {1, 2, 3, 4, 5, 6, 7, 8}};
+
+std::string Found(size_t n) { return "Found " + std::to_string(n) + " protocols\n"; }
+
+struct Bases {
+  DWORD tcp = 0, udp = 0, raw = 0;
+};
+
+// IPv6 entries first, so picking by family is tested too.
+Bases AddUsualProviders(CSimCatalogue& sim) {
+  Bases b;
+  sim.AddBaseProvider(L"MSAFD Tcpip [TCP/IPv6]", AF_INET6, IPPROTO_TCP, SOCK_STREAM, kTcpFlags);
+  sim.AddBaseProvider(L"MSAFD Tcpip [RAW/IPv6]", AF_INET6, 0, SOCK_RAW, kRawFlags);
+  b.tcp = sim.AddBaseProvider(L"MSAFD Tcpip [TCP/IP]", AF_INET, IPPROTO_TCP, SOCK_STREAM, kTcpFlags);
+  b.udp = sim.AddBaseProvider(L"MSAFD Tcpip [UDP/IP]", AF_INET, IPPROTO_UDP, SOCK_DGRAM, kUdpFlags);
+  b.raw = sim.AddBaseProvider(L"MSAFD Tcpip [RAW/IP]", AF_INET, 0, SOCK_RAW, kRawFlags);
+  sim.AddBaseProvider(L"MSAFD NetBIOS [\\Device\\NetBT_Tcpip]", AF_NETBIOS, 0, SOCK_SEQPACKET, 0);
+  return b;
+}
+
+// Another vendor's chain over TCP, of the given length, put first in the catalogue.
+DWORD AddForeignTcpChainFirst(CSimCatalogue& sim, DWORD tcpBase, int length, const wchar_t* name) {
+  WSAPROTOCOL_INFOW r = *sim.FindById(tcpBase);
+  WSAPROTOCOL_INFOW layered = r;
+  layered.ProtocolChain.ChainLen = LAYERED_PROTOCOL;
+  wcscpy(layered.szProtocol, L"Other layered");
+  const DWORD layeredId = sim.AddRecord(layered, kOtherLsp);
+  r.ProtocolChain.ChainLen = length;
+  for (int i = 0; i < length - 1; ++i) r.ProtocolChain.ChainEntries[i] = layeredId;
+  r.ProtocolChain.ChainEntries[length - 1] = tcpBase;
+  wcscpy(r.szProtocol, name);
+  GUID chainGuid = kOtherLsp;
+  chainGuid.Data1 += 1;
+  const DWORD chainId = sim.AddRecord(r, chainGuid);
+  std::vector<DWORD> ids = sim.Ids();
+  ids.pop_back();
+  ids.insert(ids.begin(), chainId);
+  EXPECT_EQ(0, sim.WriteProviderOrder(ids.data(), static_cast<DWORD>(ids.size())));
+  return chainId;
+}
+
+struct ExpectedChain {
+  std::wstring name;
+  int protocol;
+  std::vector<DWORD> tail;  // the chain after the layered id
+};
+
+struct Expected {
+  std::vector<ExpectedChain> chains;  // in catalogue order
+  std::vector<std::string> skipLines;
+};
+
+struct InstallCase {
+  const char* what;
+  std::function<Expected(CSimCatalogue&)> build;
+};
+
+const InstallCase kInstallCases[] = {
+    {"three base providers",
+     [](CSimCatalogue& sim) {
+       Bases b = AddUsualProviders(sim);
+       return Expected{{{L"Layered TCP/IP over [MSAFD Tcpip [TCP/IP]]", IPPROTO_TCP, {b.tcp}},
+                        {L"Layered UDP/IP over [MSAFD Tcpip [UDP/IP]]", IPPROTO_UDP, {b.udp}},
+                        {L"Layered RAW/IP over [MSAFD Tcpip [RAW/IP]]", 0, {b.raw}}},
+                       {}};
+     }},
+    {"another layered chain first for TCP",
+     [](CSimCatalogue& sim) {
+       Bases b = AddUsualProviders(sim);
+       DWORD chain = AddForeignTcpChainFirst(sim, b.tcp, 2, L"Other over [TCP]");
+       const WSAPROTOCOL_INFOW* r = sim.FindById(chain);
+       return Expected{
+           {{L"Layered TCP/IP over [Other over [TCP]]", IPPROTO_TCP,
+             {r->ProtocolChain.ChainEntries[0], b.tcp}},
+            {L"Layered UDP/IP over [MSAFD Tcpip [UDP/IP]]", IPPROTO_UDP, {b.udp}},
+            {L"Layered RAW/IP over [MSAFD Tcpip [RAW/IP]]", 0, {b.raw}}},
+           {}};
+     }},
+    {"a chain of six first for TCP takes the seventh place",
+     [](CSimCatalogue& sim) {
+       Bases b = AddUsualProviders(sim);
+       DWORD chain = AddForeignTcpChainFirst(sim, b.tcp, 6, L"Six");
+       const WSAPROTOCOL_INFOW* r = sim.FindById(chain);
+       const DWORD* e = r->ProtocolChain.ChainEntries;
+       return Expected{{{L"Layered TCP/IP over [Six]", IPPROTO_TCP, {e[0], e[1], e[2], e[3], e[4], b.tcp}},
+                        {L"Layered UDP/IP over [MSAFD Tcpip [UDP/IP]]", IPPROTO_UDP, {b.udp}},
+                        {L"Layered RAW/IP over [MSAFD Tcpip [RAW/IP]]", 0, {b.raw}}},
+                       {}};
+     }},
+    {"a full chain of seven first for TCP is skipped",
+     [](CSimCatalogue& sim) {
+       Bases b = AddUsualProviders(sim);
+       DWORD chain = AddForeignTcpChainFirst(sim, b.tcp, MAX_PROTOCOL_CHAIN, L"Seven");
+       return Expected{{{L"Layered UDP/IP over [MSAFD Tcpip [UDP/IP]]", IPPROTO_UDP, {b.udp}},
+                        {L"Layered RAW/IP over [MSAFD Tcpip [RAW/IP]]", 0, {b.raw}}},
+                       {"Chain over catalogue entry " + std::to_string(chain) +
+                        " skipped: chain length 7\n"}};
+     }},
+    {"no UDP provider leaves that chain out",
+     [](CSimCatalogue& sim) {
+       DWORD raw = sim.AddBaseProvider(L"RAW", AF_INET, 0, SOCK_RAW, kRawFlags);
+       DWORD tcp = sim.AddBaseProvider(L"TCP", AF_INET, IPPROTO_TCP, SOCK_STREAM, kTcpFlags);
+       return Expected{{{L"Layered TCP/IP over [TCP]", IPPROTO_TCP, {tcp}},
+                        {L"Layered RAW/IP over [RAW]", 0, {raw}}},
+                       {}};
+     }},
+    {"raw provider alone",
+     [](CSimCatalogue& sim) {
+       DWORD raw = sim.AddBaseProvider(L"RAW", AF_INET, 0, SOCK_RAW, kRawFlags);
+       return Expected{{{L"Layered RAW/IP over [RAW]", 0, {raw}}}, {}};
+     }},
+    {"a very long base name is cut to fit",
+     [](CSimCatalogue& sim) {
+       std::wstring longName(WSAPROTOCOL_LEN, L'x');
+       DWORD raw = sim.AddBaseProvider(longName.c_str(), AF_INET, 0, SOCK_RAW, kRawFlags);
+       std::wstring cut = L"Layered RAW/IP over [" +
+                          std::wstring(WSAPROTOCOL_LEN - wcslen(L"Layered RAW/IP over []"), L'x') + L"]";
+       return Expected{{{cut, 0, {raw}}}, {}};
+     }},
+};
+
+class InstallTest : public CatalogueTest, public ::testing::WithParamInterface<InstallCase> {};
+
+TEST_P(InstallTest, PutsLayeredEntryAndChainsFirstAndKeepsTheRestInOrder) {
+  const Expected expected = GetParam().build(m_sim);
+  const std::vector<WSAPROTOCOL_INFOW> before = m_sim.Records();
+
+  InstallFilterProvider();
+
+  const std::vector<WSAPROTOCOL_INFOW>& after = m_sim.Records();
+  const size_t own = 1 + expected.chains.size();
+  ASSERT_EQ(before.size() + own, after.size());
+
+  const WSAPROTOCOL_INFOW& layered = after[0];
+  EXPECT_TRUE(IsUnder(layered, kLayeredProviderGuid));
+  EXPECT_EQ(L"Layered IP", NameOf(layered));
+  EXPECT_EQ(LAYERED_PROTOCOL, layered.ProtocolChain.ChainLen);
+  EXPECT_EQ(AF_INET, layered.iAddressFamily);
+  EXPECT_EQ(0, layered.iProtocol);
+  EXPECT_EQ(SOCK_RAW, layered.iSocketType);
+  EXPECT_EQ(kRawFlags & ~kIfs, layered.dwServiceFlags1);
+  EXPECT_EQ(L"Quorvane.dll", m_sim.PathOf(layered.dwCatalogEntryId));
+
+  for (size_t i = 0; i < expected.chains.size(); ++i) {
+    SCOPED_TRACE(i);
+    const WSAPROTOCOL_INFOW& chain = after[1 + i];
+    const ExpectedChain& want = expected.chains[i];
+    EXPECT_TRUE(IsUnder(chain, kChainProviderGuid));
+    EXPECT_EQ(want.name, NameOf(chain));
+    EXPECT_EQ(want.protocol, chain.iProtocol);
+    EXPECT_EQ(AF_INET, chain.iAddressFamily);
+    EXPECT_EQ(0u, chain.dwServiceFlags1 & kIfs);
+    EXPECT_NE(0u, chain.dwServiceFlags1);  // the other flags are kept
+    std::vector<DWORD> chainWanted{layered.dwCatalogEntryId};
+    chainWanted.insert(chainWanted.end(), want.tail.begin(), want.tail.end());
+    EXPECT_EQ(chainWanted, ChainOf(chain));
+    EXPECT_EQ(L"Quorvane.dll", m_sim.PathOf(chain.dwCatalogEntryId));
+  }
+
+  const std::vector<WSAPROTOCOL_INFOW> rest(after.begin() + own, after.end());
+  EXPECT_TRUE(SameRecords(before, rest));
+
+  std::vector<std::string> lines{Found(before.size()), Found(before.size() + 1)};
+  lines.insert(lines.end(), expected.skipLines.begin(), expected.skipLines.end());
+  lines.push_back(Found(after.size()));
+  EXPECT_EQ(lines, g_printed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Catalogues, InstallTest, ::testing::ValuesIn(kInstallCases),
+                         [](const ::testing::TestParamInfo<InstallCase>& info) {
+                           return "Case" + std::to_string(info.index);
+                         });
+
+TEST_F(CatalogueTest, SecondInstallationChangesNothing) {
+  AddUsualProviders(m_sim);
+  InstallFilterProvider();
+  const std::vector<WSAPROTOCOL_INFOW> once = m_sim.Records();
+  const int orders = m_sim.m_orderCalls;
+  g_printed.clear();
+
+  InstallFilterProvider();
+
+  EXPECT_TRUE(SameRecords(once, m_sim.Records()));
+  EXPECT_EQ(orders, m_sim.m_orderCalls);
+  char failed[64];
+  std::snprintf(failed, sizeof failed, "WSCInstallProvider failed %d\n", WSAEINVAL);
+  EXPECT_EQ((std::vector<std::string>{Found(once.size()), failed}), g_printed);
+}
+
+// Catalogues in which the layered entry has no template.
+struct NoTemplateCase {
+  const char* what;
+  std::function<void(CSimCatalogue&)> build;
+  std::vector<std::string> lines;
+};
+
+const char kNothingInstalled[] = "No raw IPv4 provider found; nothing installed\n";
+
+const NoTemplateCase kNoTemplateCases[] = {
+    {"TCP only",
+     [](CSimCatalogue& sim) { sim.AddBaseProvider(L"TCP", AF_INET, IPPROTO_TCP, SOCK_STREAM, kTcpFlags); },
+     {"Found 1 protocols\n", kNothingInstalled}},
+    {"raw IP for IPv6 only",
+     [](CSimCatalogue& sim) {
+       sim.AddBaseProvider(L"RAW6", AF_INET6, 0, SOCK_RAW, kRawFlags);
+       sim.AddBaseProvider(L"UDP", AF_INET, IPPROTO_UDP, SOCK_DGRAM, kUdpFlags);
+     },
+     {"Found 2 protocols\n", kNothingInstalled}},
+    {"empty catalogue", [](CSimCatalogue&) {}, {"Found 0 protocols\n", kNothingInstalled}},
+    {"size query fails",
+     [](CSimCatalogue& sim) {
+       AddUsualProviders(sim);
+       sim.m_firstEnumError = WSAEFAULT;
+     },
+     {"First WSCEnumProtocols failed 10014\n", kNothingInstalled}},
+    {"enumeration fails",
+     [](CSimCatalogue& sim) {
+       AddUsualProviders(sim);
+       sim.m_secondEnumError = WSAEFAULT;
+     },
+     {"Second WSCEnumProtocols failed 10014\n", kNothingInstalled}},
+};
+
+class NoTemplateTest : public CatalogueTest, public ::testing::WithParamInterface<NoTemplateCase> {};
+
+TEST_P(NoTemplateTest, InstallsNothingAndSaysSo) {
+  GetParam().build(m_sim);
+  const std::vector<WSAPROTOCOL_INFOW> before = m_sim.Records();
+
+  InstallFilterProvider();
+
+  EXPECT_TRUE(SameRecords(before, m_sim.Records()));
+  EXPECT_EQ(0, m_sim.m_installCalls);
+  EXPECT_EQ(0, m_sim.m_orderCalls);
+  EXPECT_EQ(GetParam().lines, g_printed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Catalogues, NoTemplateTest, ::testing::ValuesIn(kNoTemplateCases),
+                         [](const ::testing::TestParamInfo<NoTemplateCase>& info) {
+                           return "Case" + std::to_string(info.index);
+                         });
+
+// Failures after the layered entry is in: each stops where it happens.
+struct FailureCase {
+  const char* what;
+  std::function<void(CSimCatalogue&)> inject;
+  bool chainsInstalled;
+  int installCalls;
+  std::string lastLine;
+};
+
+const FailureCase kFailureCases[] = {
+    {"layered entry not found again",
+     [](CSimCatalogue& sim) {
+       sim.m_hideProvider = true;
+       sim.m_hiddenProvider = kLayeredProviderGuid;
+     },
+     false, 1, "Layered entry not found after installing it; no chains installed\n"},
+    {"chain installation refused",
+     [](CSimCatalogue& sim) {
+       sim.m_installError = WSAEACCES;
+       sim.m_installFailingCall = 2;
+     },
+     false, 2, "WSCInstallProvider for protocol chain failed 10013\n"},
+    {"order refused",
+     [](CSimCatalogue& sim) { sim.m_orderError = ERROR_ACCESS_DENIED; },
+     true, 2, "WSCWriteProviderOrder failed 5\n"},
+};
+
+class FailureTest : public CatalogueTest, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(FailureTest, StopsAndLeavesWhatIsInstalledAtTheEnd) {
+  AddUsualProviders(m_sim);
+  const std::vector<WSAPROTOCOL_INFOW> before = m_sim.Records();
+  GetParam().inject(m_sim);
+
+  InstallFilterProvider();
+
+  const std::vector<WSAPROTOCOL_INFOW>& after = m_sim.Records();
+  const size_t added = GetParam().chainsInstalled ? 4 : 1;
+  ASSERT_EQ(before.size() + added, after.size());
+  EXPECT_TRUE(SameRecords(before, std::vector<WSAPROTOCOL_INFOW>(after.begin(), after.begin() + before.size())));
+  EXPECT_TRUE(IsUnder(after[before.size()], kLayeredProviderGuid));
+  for (size_t i = before.size() + 1; i < after.size(); ++i) EXPECT_TRUE(IsUnder(after[i], kChainProviderGuid));
+  EXPECT_EQ(GetParam().installCalls, m_sim.m_installCalls);
+  ASSERT_FALSE(g_printed.empty());
+  EXPECT_EQ(GetParam().lastLine, g_printed.back());
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, FailureTest, ::testing::ValuesIn(kFailureCases),
+                         [](const ::testing::TestParamInfo<FailureCase>& info) {
+                           return "Case" + std::to_string(info.index);
+                         });
+
+TEST_F(CatalogueTest, RemovalWhenNothingInstalledSaysSoTwiceAndChangesNothing) {
+  AddUsualProviders(m_sim);
+  const std::vector<WSAPROTOCOL_INFOW> before = m_sim.Records();
+
+  RemoveFilterProvider();
+
+  EXPECT_TRUE(SameRecords(before, m_sim.Records()));
+  EXPECT_EQ((std::vector<std::string>{"WSCDeistallProvider for Layer failed 10022\n",
+                                      "WSCDeistallProvider for Chain failed 10022\n"}),
+            g_printed);
+}
+
+TEST_F(CatalogueTest, RemovalAfterInstallationRemovesEverythingOfOurs) {
+  AddUsualProviders(m_sim);
+  const std::vector<WSAPROTOCOL_INFOW> before = m_sim.Records();
+  InstallFilterProvider();
+  g_printed.clear();
+
+  RemoveFilterProvider();
+
+  EXPECT_TRUE(SameRecords(before, m_sim.Records()));
+  EXPECT_TRUE(g_printed.empty());
+}
+
+TEST_F(CatalogueTest, RemovalAfterFailedChainsTakesTheLayeredEntryAndSaysChainsWereMissing) {
+  AddUsualProviders(m_sim);
+  const std::vector<WSAPROTOCOL_INFOW> before = m_sim.Records();
+  m_sim.m_installError = WSAEACCES;
+  m_sim.m_installFailingCall = 2;
+  InstallFilterProvider();
+  g_printed.clear();
+
+  RemoveFilterProvider();
+
+  EXPECT_TRUE(SameRecords(before, m_sim.Records()));
+  EXPECT_EQ((std::vector<std::string>{"WSCDeistallProvider for Chain failed 10022\n"}), g_printed);
+}
+
+TEST_F(CatalogueTest, ReinstallationAfterRemovalPutsTheEntriesFirstAgain) {
+  AddUsualProviders(m_sim);
+  InstallFilterProvider();
+  RemoveFilterProvider();
+  InstallFilterProvider();
+
+  const std::vector<WSAPROTOCOL_INFOW>& after = m_sim.Records();
+  ASSERT_GE(after.size(), 4u);
+  EXPECT_TRUE(IsUnder(after[0], kLayeredProviderGuid));
+  for (int i = 1; i < 4; ++i) {
+    EXPECT_TRUE(IsUnder(after[i], kChainProviderGuid));
+    EXPECT_EQ(after[0].dwCatalogEntryId, after[i].ProtocolChain.ChainEntries[0]);
+  }
+}
+
+}  // namespace
