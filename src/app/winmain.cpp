@@ -1,2 +1,9 @@
 #include <windows.h>
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return 0; }
+
+#include "app/mossgrave.h"
+
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
+  // Touching the application object links it in from the library.
+  theApp.m_hInstance = hInstance;
+  return AfxWinMain(hInstance);
+}

@@ -1,0 +1,197 @@
+#include "e2edriver.h"
+
+#include <vector>
+
+namespace e2e {
+
+namespace {
+constexpr DWORD kPollMs = 25;
+
+struct EnumState {
+  const WindowQuery* q;
+  HWND found;
+};
+
+bool Matches(HWND hwnd, const WindowQuery& q) {
+  if (q.visibleOnly && !IsWindowVisible(hwnd)) return false;
+  if (q.pid) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid != q.pid) return false;
+  }
+  if (!q.className.empty() && ClassOf(hwnd) != q.className) return false;
+  if (!q.caption.empty() && WindowText(hwnd) != q.caption) return false;
+  if (q.extra && !q.extra(hwnd)) return false;
+  return true;
+}
+
+BOOL CALLBACK FindProc(HWND hwnd, LPARAM lParam) {
+  EnumState* s = reinterpret_cast<EnumState*>(lParam);
+  if (!Matches(hwnd, *s->q)) return TRUE;
+  s->found = hwnd;
+  return FALSE;
+}
+}  // namespace
+
+std::string ToWindowsPath(const std::string& unixPath) {
+  std::string p = unixPath;
+  for (char& c : p)
+    if (c == '/') c = '\\';
+  if (!p.empty() && p[0] == '\\') p = "Z:" + p;
+  return p;
+}
+
+Program::~Program() { Kill(); }
+
+bool Program::Start(const std::string& exePath) {
+  Kill();
+  job_ = CreateJobObjectA(nullptr, nullptr);
+  if (job_) {
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION info = {};
+    info.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    SetInformationJobObject(job_, JobObjectExtendedLimitInformation, &info, sizeof info);
+  }
+  std::string cmd = "\"" + exePath + "\"";
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  if (!CreateProcessA(exePath.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    return false;
+  if (job_) AssignProcessToJobObject(job_, pi.hProcess);  // best effort: a safety net only
+  CloseHandle(pi.hThread);
+  process_ = pi.hProcess;
+  pid_ = pi.dwProcessId;
+  return true;
+}
+
+bool Program::IsRunning() const { return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
+
+bool Program::WaitForExit(DWORD timeoutMs, DWORD* exitCode) const {
+  if (!process_ || WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) return false;
+  if (exitCode) GetExitCodeProcess(process_, exitCode);
+  return true;
+}
+
+bool Program::WaitForIdle(DWORD timeoutMs) const {
+  return process_ && WaitForInputIdle(process_, timeoutMs) == 0;
+}
+
+void Program::Kill() {
+  if (process_) {
+    if (IsRunning()) {
+      TerminateProcess(process_, 1);
+      WaitForSingleObject(process_, 5000);
+    }
+    CloseHandle(process_);
+  }
+  if (job_) CloseHandle(job_);
+  process_ = nullptr;
+  job_ = nullptr;
+  pid_ = 0;
+}
+
+HWND FindTopWindow(const WindowQuery& q) {
+  EnumState s{&q, nullptr};
+  EnumWindows(FindProc, reinterpret_cast<LPARAM>(&s));
+  return s.found;
+}
+
+HWND WaitForTopWindow(const WindowQuery& q, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    if (HWND h = FindTopWindow(q)) return h;
+    if (GetTickCount() - start >= timeoutMs) return nullptr;
+    Sleep(kPollMs);
+  }
+}
+
+bool WaitForWindowGone(HWND hwnd, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  while (IsWindow(hwnd) && IsWindowVisible(hwnd)) {
+    if (GetTickCount() - start >= timeoutMs) return false;
+    Sleep(kPollMs);
+  }
+  return true;
+}
+
+int CountVisibleWindows(DWORD pid) {
+  struct Count {
+    DWORD pid;
+    int n;
+  } c{pid, 0};
+  EnumWindows(
+      [](HWND hwnd, LPARAM l) -> BOOL {
+        Count* c = reinterpret_cast<Count*>(l);
+        DWORD pid = 0;
+        GetWindowThreadProcessId(hwnd, &pid);
+        if (pid == c->pid && IsWindowVisible(hwnd)) ++c->n;
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&c));
+  return c.n;
+}
+
+std::string WindowText(HWND hwnd) {
+  // Bounded: a window of another process may hold any text.
+  char buf[1024] = {};
+  GetWindowTextA(hwnd, buf, sizeof buf);
+  return buf;
+}
+
+std::string ClassOf(HWND hwnd) {
+  char buf[256] = {};
+  GetClassNameA(hwnd, buf, sizeof buf);
+  return buf;
+}
+
+bool IsMessageBox(HWND hwnd) { return ClassOf(hwnd) == "#32770" && GetDlgItem(hwnd, kMessageBoxTextId) != nullptr; }
+
+HWND WaitForMessageBox(DWORD pid, DWORD timeoutMs) {
+  WindowQuery q;
+  q.pid = pid;
+  q.caption = "Halvenor";
+  q.className = "#32770";
+  q.extra = IsMessageBox;
+  return WaitForTopWindow(q, timeoutMs);
+}
+
+std::string MessageBoxText(HWND box) { return ControlText(box, kMessageBoxTextId); }
+
+bool AnswerMessageBox(HWND box, int buttonId, DWORD timeoutMs) {
+  if (!ClickButton(box, buttonId)) return false;
+  const DWORD start = GetTickCount();
+  while (IsWindow(box)) {
+    if (GetTickCount() - start >= timeoutMs) return false;
+    Sleep(kPollMs);
+  }
+  return true;
+}
+
+bool ClickButton(HWND dlg, int id) {
+  HWND button = GetDlgItem(dlg, id);
+  if (!button) return false;
+  return PostMessageA(button, BM_CLICK, 0, 0) != FALSE;
+}
+
+bool SetControlText(HWND dlg, int id, const std::string& text) {
+  HWND control = GetDlgItem(dlg, id);
+  if (!control) return false;
+  DWORD_PTR result = 0;
+  return SendMessageTimeoutA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG,
+                             kDefaultTimeoutMs, &result) != 0 &&
+         result != 0;
+}
+
+std::string ControlText(HWND dlg, int id) {
+  HWND control = GetDlgItem(dlg, id);
+  if (!control) return std::string();
+  char buf[1024] = {};
+  DWORD_PTR len = 0;
+  if (!SendMessageTimeoutA(control, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG,
+                           kDefaultTimeoutMs, &len))
+    return std::string();
+  buf[sizeof buf - 1] = '\0';
+  return buf;
+}
+
+}  // namespace e2e

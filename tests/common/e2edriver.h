@@ -1,0 +1,80 @@
+// Driving the real Mossgrave.exe from a second process: starting and ending
+// it, finding its windows, pressing buttons and answering message boxes.
+// Every wait is bounded; nothing here can block on the program.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+namespace e2e {
+
+constexpr DWORD kDefaultTimeoutMs = 10000;
+
+// "/a/b/Mossgrave.exe" -> "Z:\a\b\Mossgrave.exe" (Wine maps Z: to the root).
+std::string ToWindowsPath(const std::string& unixPath);
+
+// One started program. Ended with TerminateProcess on destruction when it
+// still runs; it also sits in a job that kills it when this process ends.
+class Program {
+ public:
+  Program() = default;
+  ~Program();
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  bool Start(const std::string& exePath);
+  bool IsRunning() const;
+  // True when it ended within the time; *exitCode then holds its code.
+  bool WaitForExit(DWORD timeoutMs, DWORD* exitCode = nullptr) const;
+  // Waits until its user-interface thread waits for input again.
+  bool WaitForIdle(DWORD timeoutMs = kDefaultTimeoutMs) const;
+  void Kill();
+
+  DWORD pid() const { return pid_; }
+  HANDLE process() const { return process_; }
+
+ private:
+  HANDLE process_ = nullptr;
+  HANDLE job_ = nullptr;
+  DWORD pid_ = 0;
+};
+
+// What a top-level window must be to match. Empty strings match anything;
+// pid 0 matches every process.
+struct WindowQuery {
+  DWORD pid = 0;
+  std::string caption;
+  std::string className;
+  bool visibleOnly = true;
+  std::function<bool(HWND)> extra;  // further condition, may be empty
+};
+
+HWND FindTopWindow(const WindowQuery& q);
+// Polls until a matching window exists; null after the timeout.
+HWND WaitForTopWindow(const WindowQuery& q, DWORD timeoutMs = kDefaultTimeoutMs);
+bool WaitForWindowGone(HWND hwnd, DWORD timeoutMs = kDefaultTimeoutMs);
+// Every visible top-level window of the process, for "shows nothing" checks.
+int CountVisibleWindows(DWORD pid);
+
+std::string WindowText(HWND hwnd);
+std::string ClassOf(HWND hwnd);
+
+// A message box has a text label with this id; dialogs of the program do not.
+constexpr int kMessageBoxTextId = 0xFFFF;
+bool IsMessageBox(HWND hwnd);
+
+// The program's message box ("Halvenor") of that process, or null.
+HWND WaitForMessageBox(DWORD pid, DWORD timeoutMs = kDefaultTimeoutMs);
+std::string MessageBoxText(HWND box);
+// Presses the box's button (IDOK, IDCANCEL, ...) and waits until it is gone.
+bool AnswerMessageBox(HWND box, int buttonId, DWORD timeoutMs = kDefaultTimeoutMs);
+
+// Presses a button of a dialog without waiting for what it starts (a posted
+// BM_CLICK: a sent one would block while the press opens a message box).
+bool ClickButton(HWND dlg, int id);
+// Puts text into a control of another process (Wine marshals WM_SETTEXT).
+bool SetControlText(HWND dlg, int id, const std::string& text);
+std::string ControlText(HWND dlg, int id);
+
+}  // namespace e2e

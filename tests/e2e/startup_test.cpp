@@ -1,0 +1,172 @@
+// The built Mossgrave.exe, started and driven from this second process.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "e2edriver.h"
+#include "resource.h"
+#include "settings/settingsfile.h"
+#include "settings/settingstext.h"
+#include "testutil.h"
+
+namespace {
+
+using namespace e2e;
+
+const std::string kExe = ToWindowsPath(MOSSGRAVE_EXE_PATH);
+constexpr DWORD kStartMs = 20000;  // a first Wine process can be slow to show anything
+
+std::string MainPath() {
+  char p[kPathSize] = {};
+  GetMainSettingsPath(p);
+  return p;
+}
+std::string BackupPath() {
+  char p[kPathSize] = {};
+  GetBackupSettingsPath(p);
+  return p;
+}
+
+WindowQuery Prompt(DWORD pid) {
+  WindowQuery q;
+  q.pid = pid;
+  q.caption = "密码验证";
+  q.className = "#32770";
+  return q;
+}
+
+WindowQuery MainWindow(DWORD pid) {
+  WindowQuery q;
+  q.pid = pid;
+  q.caption = "Halvenor";
+  q.className = "#32770";
+  q.extra = [](HWND h) { return !IsMessageBox(h); };
+  return q;
+}
+
+void StoreSettings(const std::string& password) {
+  std::string text;
+  ASSERT_TRUE(ReplacePasswordInText(BuildDefaultSettingsText().c_str(), password.c_str(), &text));
+  ASSERT_TRUE(WriteSettingsFile(MainPath().c_str(), text.c_str()));
+  ASSERT_TRUE(WriteSettingsFile(BackupPath().c_str(), text.c_str()));
+}
+
+class StartupTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // A program left running by someone else would turn every start into a
+    // second instance.
+    HANDLE other = OpenMutexA(SYNCHRONIZE, FALSE, "Mossgrave");
+    if (other) CloseHandle(other);
+    ASSERT_EQ(nullptr, other) << "a Mossgrave instance is already running in this prefix";
+    DeleteSettingsFiles();
+  }
+  void TearDown() override {
+    program.Kill();
+    DeleteSettingsFiles();
+  }
+
+  // Waits for the program to end, failing if a main window shows meanwhile.
+  void ExpectEndsWithoutMainWindow() {
+    const DWORD start = GetTickCount();
+    bool ended = false;
+    while (GetTickCount() - start < 10000) {
+      EXPECT_EQ(nullptr, FindTopWindow(MainWindow(program.pid())));
+      if (program.WaitForExit(25)) {
+        ended = true;
+        break;
+      }
+    }
+    EXPECT_TRUE(ended) << "the program did not end";
+  }
+
+  Program program;
+};
+
+TEST_F(StartupTest, FirstStartTellsThePasswordBeforeAsking) {
+  ASSERT_TRUE(program.Start(kExe)) << kExe;
+  HWND box = WaitForMessageBox(program.pid(), kStartMs);
+  ASSERT_NE(nullptr, box) << "no initial-password message";
+  EXPECT_EQ("初始密码是480273", MessageBoxText(box));
+  // The files are written before the message, and the prompt waits for it.
+  EXPECT_TRUE(FileIsThere(MainPath()));
+  EXPECT_TRUE(FileIsThere(BackupPath()));
+  EXPECT_EQ(ReadFileBytes(MainPath()), ReadFileBytes(BackupPath()));
+  EXPECT_EQ(nullptr, FindTopWindow(Prompt(program.pid())));
+
+  ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+  HWND prompt = WaitForTopWindow(Prompt(program.pid()));
+  ASSERT_NE(nullptr, prompt) << "no password prompt after the message";
+
+  ClickButton(prompt, IDCANCEL);
+  ExpectEndsWithoutMainWindow();
+}
+
+TEST_F(StartupTest, SecondInstanceEndsSilentlyAndChangesNothing) {
+  StoreSettings("e2e-pass");
+  ASSERT_TRUE(program.Start(kExe));
+  HWND prompt = WaitForTopWindow(Prompt(program.pid()), kStartMs);
+  ASSERT_NE(nullptr, prompt) << "no password prompt";
+  EXPECT_EQ(nullptr, FindTopWindow([&] {
+              WindowQuery q;
+              q.pid = program.pid();
+              q.extra = IsMessageBox;
+              return q;
+            }()))
+      << "an existing settings file needs no initial-password message";
+
+  const std::string mainBefore = ReadFileBytes(MainPath());
+  const std::string backupBefore = ReadFileBytes(BackupPath());
+
+  Program second;
+  ASSERT_TRUE(second.Start(kExe));
+  const DWORD start = GetTickCount();
+  bool ended = false;
+  while (GetTickCount() - start < 10000) {
+    EXPECT_EQ(0, CountVisibleWindows(second.pid()));
+    if (second.WaitForExit(20)) {
+      ended = true;
+      break;
+    }
+  }
+  EXPECT_TRUE(ended) << "the second instance kept running";
+  EXPECT_EQ(mainBefore, ReadFileBytes(MainPath()));
+  EXPECT_EQ(backupBefore, ReadFileBytes(BackupPath()));
+
+  // The first instance carries on with its prompt.
+  EXPECT_TRUE(program.IsRunning());
+  EXPECT_TRUE(IsWindow(prompt) && IsWindowVisible(prompt));
+  ClickButton(prompt, IDCANCEL);
+  ExpectEndsWithoutMainWindow();
+
+  // Once it has ended, the name is free again.
+  Program third;
+  ASSERT_TRUE(third.Start(kExe));
+  EXPECT_NE(nullptr, WaitForTopWindow(Prompt(third.pid()), kStartMs));
+}
+
+TEST_F(StartupTest, WrongThenRightPasswordOpensTheMainWindow) {
+  StoreSettings("e2e-pass");
+  ASSERT_TRUE(program.Start(kExe));
+  HWND prompt = WaitForTopWindow(Prompt(program.pid()), kStartMs);
+  ASSERT_NE(nullptr, prompt);
+
+  ASSERT_TRUE(SetControlText(prompt, IDC_PASSWORD, "480273"));  // the factory one no longer opens it
+  ClickButton(prompt, IDOK);
+  HWND box = WaitForMessageBox(program.pid());
+  ASSERT_NE(nullptr, box);
+  EXPECT_EQ("密码错误", MessageBoxText(box));
+  ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+  ASSERT_TRUE(program.WaitForIdle());
+  EXPECT_EQ("", ControlText(prompt, IDC_PASSWORD));
+  EXPECT_EQ(nullptr, FindTopWindow(MainWindow(program.pid())));
+
+  ASSERT_TRUE(SetControlText(prompt, IDC_PASSWORD, "e2e-pass"));
+  ClickButton(prompt, IDOK);
+  HWND main = WaitForTopWindow(MainWindow(program.pid()), kStartMs);
+  ASSERT_NE(nullptr, main) << "no main window after the right password";
+  EXPECT_TRUE(WaitForWindowGone(prompt));
+  EXPECT_TRUE(program.IsRunning());
+}
+
+}  // namespace
