@@ -5,6 +5,10 @@
 #include "framework/dialog.h"
 
 TestHost::TestHost(int x, int y, int w, int h) {
+  // Keep the real mouse off the controls unless a test puts it there: a
+  // window created under the cursor gets real mouse moves.
+  ::SetCursorPos(2, 2);
+  Pump(30);  // let the moves of earlier tests arrive before the window is there
   // The dialog class gives the dialog manager's defaults (DM_SETDEFID, tab order).
   HWND hwnd = ::CreateWindowExA(WS_EX_TOPMOST | WS_EX_CONTROLPARENT, "#32770", "host",
                                 WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, x, y, w, h, nullptr, nullptr,
