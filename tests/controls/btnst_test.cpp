@@ -88,6 +88,15 @@ TEST(BtnSt, DialogManagerMovesTheDefaultBetweenButtons) {
     EXPECT_EQ(TypeOf(a), static_cast<UINT>(BS_OWNERDRAW));
     EXPECT_EQ(TypeOf(b), static_cast<UINT>(BS_OWNERDRAW));
   }
+  // Tab onto the other button: the dialog manager makes it the default.
+  ::SetFocus(a);
+  MSG tab = {a, WM_KEYDOWN, VK_TAB, 0};
+  EXPECT_TRUE(::IsDialogMessageA(host, &tab));
+  EXPECT_EQ(::GetFocus(), b);
+  EXPECT_FALSE(btnA.IsDefault());
+  EXPECT_TRUE(btnB.IsDefault());
+  EXPECT_EQ(TypeOf(a), static_cast<UINT>(BS_OWNERDRAW));
+  EXPECT_EQ(TypeOf(b), static_cast<UINT>(BS_OWNERDRAW));
 }
 
 TEST(BtnSt, DoubleClickCountsAsASecondPress) {
