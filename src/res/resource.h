@@ -34,6 +34,9 @@
 #define ID_HELP_TOPICS          32777
 #define ID_FILE_EXIT            32779
 #define IDM_ABOUTBOX            0x0010
+#ifndef IDC_STATIC
+#define IDC_STATIC              (-1)
+#endif
 #ifndef ID_HELP
 #define ID_HELP                 57670
 #endif
