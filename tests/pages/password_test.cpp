@@ -1,0 +1,116 @@
+#include "pages/passwordsetupdlg.h"
+
+#include "pagesfixture.h"
+#include "resource.h"
+
+namespace {
+constexpr char kQuestion[] = "确定要更新密码吗?";
+constexpr char kWrongOld[] = "旧密码错误";
+constexpr char kMismatch[] = "新密码与确认密码不一致";
+
+struct Box {
+  std::string text;
+  std::string caption;
+  UINT type;
+};
+
+class PasswordPageTest : public PageTest {
+ protected:
+  void AnswerQuestionWith(int answer) {
+    SetMessageBoxHook([this, answer](const char* text, const char* caption, UINT type) {
+      boxes_.push_back({text, caption ? caption : "", type});
+      return std::string(text) == kQuestion ? answer : IDOK;
+    });
+  }
+  static std::string Text(const CWnd& page, int id) {
+    char buf[512] = {};
+    ::GetWindowTextA(page.GetDlgItem(id), buf, sizeof buf);
+    return buf;
+  }
+  std::vector<Box> boxes_;
+};
+
+TEST_F(PasswordPageTest, ChangeAndItsMessages) {
+  const struct {
+    const char* what;
+    const char* stored;  // null: no settings file
+    const char* oldText;
+    const char* newText;
+    const char* confirm;
+    int answer;
+    std::vector<std::string> shown;  // after the question
+    const char* storedAfter;         // null: no password readable
+    bool emptied;
+  } cases[] = {
+      {"accepted", "secret", "secret", "n3w", "n3w", IDOK, {}, "n3w", true},
+      {"cancel changes nothing", "secret", "secret", "n3w", "n3w", IDCANCEL, {}, "secret", false},
+      {"wrong old", "secret", "wrong", "n3w", "n3w", IDOK, {kWrongOld}, "secret", false},
+      {"old differs in case", "Secret", "secret", "n3w", "n3w", IDOK, {kWrongOld}, "Secret", false},
+      {"mismatch", "secret", "secret", "n3w", "n4w", IDOK, {kMismatch}, "secret", false},
+      {"wrong old wins over mismatch", "secret", "nope", "n3w", "n4w", IDOK, {kWrongOld}, "secret", false},
+      {"empty new password", "secret", "secret", "", "", IDOK, {}, "", true},
+      {"no file: empty old passes", nullptr, "", "n3w", "n3w", IDOK, {}, nullptr, true},
+      {"no file: any other old is wrong", nullptr, "480273", "n3w", "n3w", IDOK, {kWrongOld}, nullptr, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    DeleteSettingsFiles();
+    if (c.stored) Store(Lines({"Enable log:0", std::string("Password:") + c.stored, "Log save time:3"}));
+    boxes_.clear();
+    AnswerQuestionWith(c.answer);
+    CPasswordSetupDlg page;
+    Open(page, IDD_PASSWORD_SETUP);
+    EXPECT_EQ(Text(page, IDC_PWD_OLD), "");
+    ::SetWindowTextA(page.GetDlgItem(IDC_PWD_OLD), c.oldText);
+    ::SetWindowTextA(page.GetDlgItem(IDC_PWD_NEW), c.newText);
+    ::SetWindowTextA(page.GetDlgItem(IDC_PWD_CONFIRM), c.confirm);
+    Click(page, IDC_PWD_CHANGE);
+
+    ASSERT_EQ(boxes_.size(), c.shown.size() + 1);
+    EXPECT_EQ(boxes_[0].text, kQuestion);
+    EXPECT_EQ(boxes_[0].type & 0xF, static_cast<UINT>(MB_OKCANCEL));
+    for (size_t i = 0; i < c.shown.size(); ++i) {
+      EXPECT_EQ(boxes_[i + 1].text, c.shown[i]);
+      EXPECT_EQ(boxes_[i + 1].type & 0xF, static_cast<UINT>(MB_OK));
+    }
+    for (const Box& b : boxes_) EXPECT_EQ(b.caption, "Halvenor");
+
+    char stored[kValueSize] = {};
+    if (c.storedAfter) {
+      ASSERT_TRUE(GetPassword(stored));
+      EXPECT_STREQ(stored, c.storedAfter);
+      std::string text(kSettingsCapacity, '\0');
+      ASSERT_TRUE(ReadSettingsFile(PagesMainPath().c_str(), &text[0], text.size()));
+      EXPECT_EQ(std::string(text.c_str()),
+                Lines({"Enable log:0", std::string("Password:") + c.storedAfter, "Log save time:3"}))
+          << "the other lines stay";
+    } else {
+      EXPECT_FALSE(GetPassword(stored));
+      EXPECT_FALSE(FileIsThere(PagesMainPath()));
+    }
+    EXPECT_EQ(Text(page, IDC_PWD_OLD), c.emptied ? "" : c.oldText);
+    EXPECT_EQ(Text(page, IDC_PWD_NEW), c.emptied ? "" : c.newText);
+    EXPECT_EQ(Text(page, IDC_PWD_CONFIRM), c.emptied ? "" : c.confirm);
+    EXPECT_FALSE(g_bSettingsChanged);
+  }
+}
+
+TEST_F(PasswordPageTest, EnterAndEscapeNeitherEndNorHideAPage) {
+  StoreDefault();
+  AnswerQuestionWith(IDCANCEL);
+  CPasswordSetupDlg page;
+  Open(page, IDD_PASSWORD_SETUP);
+  ::SetWindowTextA(page.GetDlgItem(IDC_PWD_OLD), "typed");
+  ::SetFocus(page.GetDlgItem(IDC_PWD_OLD));
+  for (WPARAM key : {VK_RETURN, VK_ESCAPE}) {
+    MSG m = {page.GetDlgItem(IDC_PWD_OLD), WM_KEYDOWN, key, 0, 0, {0, 0}};
+    if (!AfxPreTranslateMessage(&m)) ::DispatchMessageA(&m);
+    ::SendMessageA(page, WM_COMMAND, key == VK_RETURN ? IDOK : IDCANCEL, 0);
+    Pump();
+    EXPECT_TRUE(::IsWindow(page));
+    EXPECT_TRUE(page.IsWindowVisible());
+  }
+  EXPECT_EQ(Text(page, IDC_PWD_OLD), "typed");
+  EXPECT_TRUE(boxes_.empty()) << "Enter is not a click on the change button";
+}
+}  // namespace
