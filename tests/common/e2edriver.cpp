@@ -1,6 +1,6 @@
 #include "e2edriver.h"
 
-#include <vector>
+#include <commctrl.h>
 
 namespace e2e {
 
@@ -192,6 +192,38 @@ std::string ControlText(HWND dlg, int id) {
     return std::string();
   buf[sizeof buf - 1] = '\0';
   return buf;
+}
+
+bool ClickAt(HWND hwnd, int x, int y) {
+  const LPARAM at = MAKELPARAM(x, y);
+  return PostMessageA(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, at) && PostMessageA(hwnd, WM_LBUTTONUP, 0, at);
+}
+
+bool GetListItemRect(HWND list, int index, RECT* rect) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(list, &pid);
+  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+  if (!process) return false;
+  bool ok = false;
+  void* remote = VirtualAllocEx(process, nullptr, sizeof(RECT), MEM_COMMIT, PAGE_READWRITE);
+  if (remote) {
+    RECT r = {LVIR_BOUNDS, 0, 0, 0};
+    SIZE_T n = 0;
+    DWORD_PTR result = 0;
+    ok = WriteProcessMemory(process, remote, &r, sizeof r, &n) &&
+         SendMessageTimeoutA(list, LVM_GETITEMRECT, index, reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG,
+                             kDefaultTimeoutMs, &result) &&
+         result && ReadProcessMemory(process, remote, rect, sizeof *rect, &n);
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  }
+  CloseHandle(process);
+  return ok;
+}
+
+bool ClickListItem(HWND list, int index) {
+  RECT r;
+  if (!GetListItemRect(list, index, &r)) return false;
+  return ClickAt(list, (r.left + r.right) / 2, (r.top + r.bottom) / 2);
 }
 
 }  // namespace e2e

@@ -77,4 +77,12 @@ bool ClickButton(HWND dlg, int id);
 bool SetControlText(HWND dlg, int id, const std::string& text);
 std::string ControlText(HWND dlg, int id);
 
+// A left click at a client point of a window, as posted mouse messages.
+bool ClickAt(HWND hwnd, int x, int y);
+// The bounds of a list-view item in another process (the rectangle travels
+// through memory allocated in the target).
+bool GetListItemRect(HWND list, int index, RECT* rect);
+// Clicks the middle of that item.
+bool ClickListItem(HWND list, int index);
+
 }  // namespace e2e
