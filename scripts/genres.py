@@ -68,6 +68,32 @@ def lerp(a, b, t):
 
 # ------------------------------------------------------------------ encoders
 
+def bmp4_file(c):
+    """4-bit palette BMP: toolbar loaders remap colour-table entries (the
+    transparent grey, black, white) to the system colours, which needs a
+    palette rather than direct colour."""
+    palette = []
+    for row in c.px:
+        for p in row:
+            if p[:3] not in palette:
+                palette.append(p[:3])
+    if len(palette) > 16:
+        raise ValueError("too many colours for a 4-bit bitmap")
+    palette += [(0, 0, 0)] * (16 - len(palette))
+    stride = ((c.w * 4 + 31) // 32) * 4
+    pixels = bytearray()
+    for y in reversed(range(c.h)):
+        row = bytearray(stride)
+        for x, p in enumerate(c.px[y]):
+            row[x // 2] |= palette.index(p[:3]) << (4 if x % 2 == 0 else 0)
+        pixels += row
+    table = b"".join(bytes((b, g, r, 0)) for r, g, b in palette)
+    info = struct.pack("<IiiHHIIiiII", 40, c.w, c.h, 1, 4, 0, len(pixels), 2835, 2835, 16, 0)
+    off = 14 + len(info) + len(table)
+    head = struct.pack("<2sIHHI", b"BM", off + len(pixels), 0, 0, off)
+    return head + info + table + pixels
+
+
 def _row_pad(n):
     return (4 - n % 4) % 4
 
@@ -237,7 +263,7 @@ def main():
         "mossgrave.ico": ico_file([shield(32), shield(16)]),
         "program.ico": ico_file([program_window(32), program_window(16)]),
         "arrow.ico": ico_file([arrow_right(32)]),
-        "toolbar.bmp": bmp_file(floppies()),
+        "toolbar.bmp": bmp4_file(floppies()),
         "texture.bmp": bmp_file(texture()),
     }
     for name, data in files.items():
