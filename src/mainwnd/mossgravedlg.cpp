@@ -111,6 +111,7 @@ BOOL CMossgraveDlg::OnInitDialog() {
   }
   m_toolBar.ShowWindow(SW_SHOW);
   RepositionBars(AFX_IDW_TOOLBAR, AFX_IDW_TOOLBAR + 0xFF);
+  PlaceBelowToolbar();
 
   char about[256] = {};
   ::LoadStringA(::GetModuleHandleA(nullptr), IDS_ABOUTBOX, about, sizeof about);
@@ -124,6 +125,23 @@ BOOL CMossgraveDlg::OnInitDialog() {
   SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
   SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
   return TRUE;
+}
+
+void CMossgraveDlg::PlaceBelowToolbar() {
+  // The toolbar takes the top of the client area; the list and the pages
+  // start under it, or it would hide the first navigation item.
+  RECT bar;
+  m_toolBar.GetWindowRect(&bar);
+  const int top = bar.bottom - bar.top;
+  RECT client;
+  GetClientRect(&client);
+  const int w = client.right, h = client.bottom;
+  m_navList.MoveWindow(0, top, w / 3, h - kButtonStripHeight - top);
+  const RECT page = {w / 3, top, w, h - kButtonStripHeight};
+  for (CWnd* p : {static_cast<CWnd*>(&m_passwordPage), static_cast<CWnd*>(&m_programPage),
+                  static_cast<CWnd*>(&m_contentPage), static_cast<CWnd*>(&m_logPage),
+                  static_cast<CWnd*>(&m_talkPage), static_cast<CWnd*>(&m_timePage)})
+    p->MoveWindow(page);
 }
 
 void CMossgraveDlg::StartProgramScan() { ::StartProgramScan(m_programPage.m_hWnd); }

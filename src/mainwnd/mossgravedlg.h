@@ -50,6 +50,7 @@ class CMossgraveDlg : public CDialog {
   void OnClose();
   void AddTrayIcon();
   void DrawFrame();
+  void PlaceBelowToolbar();
   void ShowMainWindow(int cmd);
   CWnd* PageOfIndex(LPARAM index);
 

@@ -58,6 +58,16 @@ TEST_F(MainWindowTest, StartsWithPasswordPageAndNoSelection) {
     EXPECT_EQ(page.left, client.right / 3);
     EXPECT_EQ(page.right, client.right);
     EXPECT_EQ(page.bottom, client.bottom - 30);
+    // List and pages start under the toolbar, which would otherwise cover the first item.
+    RECT bar, list;
+    ::GetWindowRect(dlg.m_toolBar.m_hWnd, &bar);
+    ::MapWindowPoints(nullptr, dlg.m_hWnd, reinterpret_cast<POINT*>(&bar), 2);
+    ::GetWindowRect(dlg.m_navList.m_hWnd, &list);
+    ::MapWindowPoints(nullptr, dlg.m_hWnd, reinterpret_cast<POINT*>(&list), 2);
+    EXPECT_GT(bar.bottom, 0);
+    EXPECT_EQ(page.top, bar.bottom);
+    EXPECT_EQ(list.top, bar.bottom);
+    EXPECT_EQ(list.right, client.right / 3);
     dlg.EndDialog(IDCANCEL);
   });
 }
