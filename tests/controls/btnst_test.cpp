@@ -90,7 +90,10 @@ TEST(BtnSt, DialogManagerMovesTheDefaultBetweenButtons) {
   }
   // Tab onto the other button: the dialog manager makes it the default.
   ::SetFocus(a);
-  MSG tab = {a, WM_KEYDOWN, VK_TAB, 0};
+  MSG tab = {};
+  tab.hwnd = a;
+  tab.message = WM_KEYDOWN;
+  tab.wParam = VK_TAB;
   EXPECT_TRUE(::IsDialogMessageA(host, &tab));
   EXPECT_EQ(::GetFocus(), b);
   EXPECT_FALSE(btnA.IsDefault());

@@ -126,7 +126,9 @@ TEST_F(SettingsFileTest, UnreadableFilesAreNotRestored) {
     Clear();
     StoreBackup("Password:1\r\n");
     const std::string backupBytes = ReadFileBytes(BackupPath());
-    if (c.mainPresent) ASSERT_TRUE(WriteFileBytes(MainPath(), c.mainBytes));
+    if (c.mainPresent) {
+      ASSERT_TRUE(WriteFileBytes(MainPath(), c.mainBytes));
+    }
     std::string text;
     EXPECT_FALSE(ReadMain(&text));
     EXPECT_EQ(FileIsThere(MainPath()), c.mainPresent);
@@ -224,7 +226,9 @@ TEST_F(SettingsFileTest, RefusesTextsThatWouldNotReadBack) {
     std::string text;
     ASSERT_TRUE(ReadMain(&text));
     EXPECT_EQ(text, c.accepted ? c.text : "Password:kept\r\n");
-    if (!c.accepted) EXPECT_EQ(ReadFileBytes(MainPath()), before);
+    if (!c.accepted) {
+      EXPECT_EQ(ReadFileBytes(MainPath()), before);
+    }
   }
 }
 

@@ -229,7 +229,9 @@ TEST_F(RecordTest, PasswordValues) {
     memset(area, 'G', sizeof area);
     char* pw = area + 8;
     EXPECT_EQ(GetPassword(pw), c.found);
-    if (c.found) EXPECT_EQ(std::string(pw), c.expected);
+    if (c.found) {
+      EXPECT_EQ(std::string(pw), c.expected);
+    }
     EXPECT_EQ(std::string(area, 8), "GGGGGGGG");
     EXPECT_EQ(std::string(area + 8 + kValueSize, 8), "GGGGGGGG");
   }
