@@ -226,4 +226,86 @@ bool ClickListItem(HWND list, int index) {
   return ClickAt(list, (r.left + r.right) / 2, (r.top + r.bottom) / 2);
 }
 
+namespace {
+
+struct ChildDialogSearch {
+  int id;
+  const std::string* controlClass;
+  HWND found;
+};
+
+BOOL CALLBACK ChildDialogProc(HWND hwnd, LPARAM lParam) {
+  auto* s = reinterpret_cast<ChildDialogSearch*>(lParam);
+  if (ClassOf(hwnd) != "#32770") return TRUE;
+  HWND control = GetDlgItem(hwnd, s->id);
+  if (control && ClassOf(control) == *s->controlClass) {
+    s->found = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// Sends a message whose lParam points to a T that lives in the target
+// process for the call: *value is copied there before and back after.
+template <typename T>
+bool SendWithRemote(HWND control, UINT msg, WPARAM wParam, T* value, DWORD_PTR* result) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(control, &pid);
+  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+  if (!process) return false;
+  bool ok = false;
+  void* remote = VirtualAllocEx(process, nullptr, sizeof(T), MEM_COMMIT, PAGE_READWRITE);
+  if (remote) {
+    SIZE_T n = 0;
+    ok = WriteProcessMemory(process, remote, value, sizeof(T), &n) &&
+         SendMessageTimeoutA(control, msg, wParam, reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG,
+                             kDefaultTimeoutMs, result) &&
+         ReadProcessMemory(process, remote, value, sizeof(T), &n);
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  }
+  CloseHandle(process);
+  return ok;
+}
+
+}  // namespace
+
+HWND FindChildDialog(HWND parent, int id, const std::string& controlClass) {
+  ChildDialogSearch s{id, &controlClass, nullptr};
+  EnumChildWindows(parent, ChildDialogProc, reinterpret_cast<LPARAM>(&s));
+  return s.found;
+}
+
+bool ClickButtonAndWait(HWND dlg, int id) {
+  HWND button = GetDlgItem(dlg, id);
+  if (!button) return false;
+  DWORD_PTR result = 0;
+  return SendMessageTimeoutA(button, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, kDefaultTimeoutMs, &result) != 0;
+}
+
+int CheckState(HWND dlg, int id) {
+  HWND button = GetDlgItem(dlg, id);
+  if (!button) return -1;
+  DWORD_PTR result = 0;
+  if (!SendMessageTimeoutA(button, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kDefaultTimeoutMs, &result)) return -1;
+  return static_cast<int>(result);
+}
+
+bool SetPickerTime(HWND dlg, int id, const SYSTEMTIME& time) {
+  HWND picker = GetDlgItem(dlg, id);
+  if (!picker) return false;
+  SYSTEMTIME copy = time;
+  DWORD_PTR result = 0;
+  return SendWithRemote(picker, DTM_SETSYSTEMTIME, GDT_VALID, &copy, &result) && result != 0;
+}
+
+bool GetPickerTime(HWND dlg, int id, SYSTEMTIME* time) {
+  HWND picker = GetDlgItem(dlg, id);
+  if (!picker) return false;
+  SYSTEMTIME copy = {};
+  DWORD_PTR result = 0;
+  if (!SendWithRemote(picker, DTM_GETSYSTEMTIME, 0, &copy, &result) || result != GDT_VALID) return false;
+  *time = copy;
+  return true;
+}
+
 }  // namespace e2e

@@ -85,4 +85,19 @@ bool GetListItemRect(HWND list, int index, RECT* rect);
 // Clicks the middle of that item.
 bool ClickListItem(HWND list, int index);
 
+// A child dialog of a window that holds control id of the given class (pages
+// share ids, so the class tells them apart). Null when none does.
+HWND FindChildDialog(HWND parent, int id, const std::string& controlClass);
+
+// Clicks a button of another process and waits until the click is handled
+// (a sent BM_CLICK); only for presses that open nothing modal.
+bool ClickButtonAndWait(HWND dlg, int id);
+// BM_GETCHECK of a button of another process; -1 when it cannot be asked.
+int CheckState(HWND dlg, int id);
+
+// Date-time picker values of another process; the SYSTEMTIME travels through
+// memory allocated in the target.
+bool SetPickerTime(HWND dlg, int id, const SYSTEMTIME& time);
+bool GetPickerTime(HWND dlg, int id, SYSTEMTIME* time);
+
 }  // namespace e2e
