@@ -31,10 +31,6 @@ void CTalkLimitDlg::DoDataExchange(CDataExchange* pDX) {
   DDX_Control(pDX, IDC_TALK_SINAUC, m_sinaUc);
 }
 
-CButton& CTalkLimitDlg::BoxOf(int id) {
-  return const_cast<CButton&>(*static_cast<const CTalkLimitDlg*>(this)->BoxOf(id));
-}
-
 const CButton* CTalkLimitDlg::BoxOf(int id) const {
   switch (id) {
     case IDC_TALK_ICQ: return &m_icq;
@@ -51,7 +47,7 @@ const CButton* CTalkLimitDlg::BoxOf(int id) const {
 BOOL CTalkLimitDlg::OnInitDialog() {
   CSettingsPage::OnInitDialog();
   for (const TalkBox& box : kLoadOrder)
-    if (IsTalkToolLimited(box.exeName)) BoxOf(box.id).SetCheck(BST_CHECKED);
+    if (IsTalkToolLimited(box.exeName)) BoxOf(box.id)->SetCheck(BST_CHECKED);
   return TRUE;
 }
 

@@ -17,7 +17,7 @@ class CTalkLimitDlg : public CSettingsPage {
   BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
 
  private:
-  CButton& BoxOf(int id);
+  // The box of an id; null for any other id.
   const CButton* BoxOf(int id) const;
 
   CButton m_icq;

@@ -1,0 +1,114 @@
+#include <memory>
+
+#include "pages/contentfilterdlg.h"
+#include "pages/logdlg.h"
+#include "pages/passwordsetupdlg.h"
+#include "pages/programselectedsetupdlg.h"
+#include "pages/talklimitdlg.h"
+#include "pages/timelimitdlg.h"
+#include "pagesfixture.h"
+#include "resource.h"
+
+namespace {
+struct PageKind {
+  const char* name;
+  UINT id;
+  bool white;
+  std::unique_ptr<CDialog> (*make)();
+};
+
+template <typename T>
+std::unique_ptr<CDialog> Make() {
+  return std::make_unique<T>();
+}
+
+const PageKind kPages[] = {
+    {"content", IDD_CONTENT_FILTER, true, Make<CContentFilterDlg>},
+    {"program", IDD_PROGRAM_SELECTED, false, Make<CProgramSelectedSetupDlg>},
+    {"time", IDD_TIME_LIMIT, true, Make<CTimeLimitDlg>},
+    {"chat", IDD_TALK_LIMIT, true, Make<CTalkLimitDlg>},
+    {"log", IDD_LOG, true, Make<CLogDlg>},
+    {"password", IDD_PASSWORD_SETUP, true, Make<CPasswordSetupDlg>},
+};
+
+class CommonPageTest : public PageTest {};
+
+TEST_F(CommonPageTest, FramePaintedInSteelBlueAfterUncoveringAndResizing) {
+  StoreDefault();
+  for (const PageKind& k : kPages) {
+    SCOPED_TRACE(k.name);
+    std::unique_ptr<CDialog> page = k.make();
+    Open(*page, k.id);
+    for (int size : {0, 60}) {
+      page->MoveWindow(10, 10, 400 - size, 300 - size);
+      ::RedrawWindow(*page, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
+      Pump();
+      RECT r;
+      page->GetWindowRect(&r);
+      const int w = r.right - r.left, h = r.bottom - r.top;
+      EXPECT_EQ(w, 400 - size);
+      HDC dc = ::GetWindowDC(*page);
+      const POINT corners[] = {{0, 0}, {w - 1, 0}, {0, h - 1}, {w - 1, h - 1}, {w / 2, 0}, {0, h / 2},
+                               {w - 1, h / 2}, {w / 2, h - 1}};
+      for (const POINT& p : corners)
+        EXPECT_EQ(::GetPixel(dc, p.x, p.y), kPageFrameColour) << p.x << "," << p.y;
+      ::ReleaseDC(*page, dc);
+    }
+  }
+}
+
+TEST_F(CommonPageTest, ColoursOfThePageAndItsLabels) {
+  StoreDefault();
+  HDC dc = ::CreateCompatibleDC(nullptr);
+  for (const PageKind& k : kPages) {
+    SCOPED_TRACE(k.name);
+    std::unique_ptr<CDialog> page = k.make();
+    Open(*page, k.id);
+    HWND label = ::GetWindow(*page, GW_CHILD);
+    ::SetTextColor(dc, RGB(1, 2, 3));
+    ::SetBkColor(dc, RGB(4, 5, 6));
+    HBRUSH dlg = reinterpret_cast<HBRUSH>(
+        ::SendMessageA(*page, WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(page->m_hWnd)));
+    HBRUSH stat = reinterpret_cast<HBRUSH>(
+        ::SendMessageA(*page, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(label)));
+    LOGBRUSH lb = {};
+    if (k.white) {
+      ASSERT_NE(dlg, nullptr);
+      EXPECT_EQ(dlg, stat) << "one white brush of the page";
+      ASSERT_TRUE(::GetObjectA(dlg, sizeof lb, &lb));
+      EXPECT_EQ(lb.lbColor, RGB(255, 255, 255));
+      EXPECT_EQ(::GetTextColor(dc), RGB(0, 100, 0));
+      EXPECT_EQ(::GetBkColor(dc), RGB(255, 255, 255));
+    } else {
+      EXPECT_NE(::GetTextColor(dc), RGB(0, 100, 0)) << "system colours";
+      if (dlg && ::GetObjectA(dlg, sizeof lb, &lb)) EXPECT_EQ(lb.lbColor, ::GetSysColor(COLOR_BTNFACE));
+    }
+    // Edits keep the system's colours everywhere.
+    HWND edit = ::CreateWindowExA(0, "EDIT", "", WS_CHILD, 0, 0, 10, 10, *page, nullptr, nullptr, nullptr);
+    ::SetTextColor(dc, RGB(1, 2, 3));
+    ::SendMessageA(*page, WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(edit));
+    EXPECT_NE(::GetTextColor(dc), RGB(0, 100, 0));
+    ::DestroyWindow(edit);
+  }
+  ::DeleteDC(dc);
+}
+
+TEST_F(CommonPageTest, EnterAndEscapeLeaveEveryPageShown) {
+  StoreDefault();
+  for (const PageKind& k : kPages) {
+    SCOPED_TRACE(k.name);
+    std::unique_ptr<CDialog> page = k.make();
+    Open(*page, k.id);
+    HWND first = ::GetNextDlgTabItem(*page, nullptr, FALSE);
+    if (first) ::SetFocus(first);
+    for (WPARAM key : {VK_RETURN, VK_ESCAPE}) {
+      MSG m = {first ? first : page->m_hWnd, WM_KEYDOWN, key, 0, 0, {0, 0}};
+      if (!AfxPreTranslateMessage(&m)) ::DispatchMessageA(&m);
+      Pump();
+      EXPECT_TRUE(::IsWindow(*page));
+      EXPECT_TRUE(page->IsWindowVisible());
+    }
+    EXPECT_FALSE(g_bSettingsChanged);
+  }
+}
+}  // namespace
