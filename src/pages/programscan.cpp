@@ -25,6 +25,12 @@ char* CopyText(const char* text) {
   return copy;
 }
 
+// Lists a folder without the short 8.3 names, which nothing here reads and
+// which are costly to make up.
+HANDLE FindFirstEntry(const char* pattern, WIN32_FIND_DATAA* fd) {
+  return FindFirstFileExA(pattern, FindExInfoBasic, fd, FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+}
+
 bool IsDotEntry(const char* name) { return strcmp(name, ".") == 0 || strcmp(name, "..") == 0; }
 
 // A name as the list shows it and the settings hold it: one value.
@@ -40,7 +46,10 @@ bool ResolveProgramShortcut(const std::string& folder, const char* fileName, con
   SplitFileName(fileName, extension, base);
   if (extension != "lnk") return false;
   memset(target, 0, sizeof target);
-  if (!ResolveShortcut((folder + fileName).c_str(), target, static_cast<int>(sizeof target))) return false;
+  const std::string path = folder + fileName;
+  const bool resolved = ctx.resolver ? ctx.resolver->Resolve(path.c_str(), target, static_cast<int>(sizeof target))
+                                     : ResolveShortcut(path.c_str(), target, static_cast<int>(sizeof target));
+  if (!resolved) return false;
   target[kPathSize - 1] = '\0';
   SplitFileName(target, extension, base);
   if (extension != "exe") return false;
@@ -62,25 +71,33 @@ void SplitFileName(const char* name, std::string& extension, std::string& base) 
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
 }
 
-bool ResolveShortcut(const char* shortcutPath, char* target, int capacity) {
-  CoInitialize(nullptr);  // once per thread; a repeated call does no harm
-  IShellLinkA* link = nullptr;
-  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                              reinterpret_cast<void**>(&link))))
-    return false;
-  bool ok = false;
-  IPersistFile* file = nullptr;
-  if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-    WCHAR wide[kPathSize] = {};
-    if (MultiByteToWideChar(CP_ACP, 0, shortcutPath, -1, wide, static_cast<int>(kPathSize)) > 0 &&
-        SUCCEEDED(file->Load(wide, STGM_READ))) {
-      // The stored text, environment variables unexpanded.
-      ok = SUCCEEDED(link->GetPath(target, capacity, nullptr, SLGP_RAWPATH));
+CShortcutResolver::~CShortcutResolver() {
+  if (m_file) m_file->Release();
+  if (m_link) m_link->Release();
+}
+
+bool CShortcutResolver::Resolve(const char* shortcutPath, char* target, int capacity) {
+  if (!m_bCreated) {
+    m_bCreated = true;
+    CoInitialize(nullptr);  // once per thread; a repeated call does no harm
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                   reinterpret_cast<void**>(&m_link)))) {
+      if (FAILED(m_link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&m_file)))) m_file = nullptr;
+    } else {
+      m_link = nullptr;
     }
-    file->Release();
   }
-  link->Release();
-  return ok;
+  if (!m_link || !m_file) return false;
+  WCHAR wide[kPathSize] = {};
+  if (MultiByteToWideChar(CP_ACP, 0, shortcutPath, -1, wide, static_cast<int>(kPathSize)) <= 0) return false;
+  if (FAILED(m_file->Load(wide, STGM_READ))) return false;
+  // The stored text, environment variables unexpanded.
+  return SUCCEEDED(m_link->GetPath(target, capacity, nullptr, SLGP_RAWPATH));
+}
+
+bool ResolveShortcut(const char* shortcutPath, char* target, int capacity) {
+  CShortcutResolver resolver;
+  return resolver.Resolve(shortcutPath, target, capacity);
 }
 
 bool IsUnderWindowsFolder(const char* path, const char* systemDirectory) {
@@ -112,7 +129,7 @@ void ScanProgramSubfolder(const char* pattern, const char* folderName, const Sca
   std::string folder(pattern);
   if (!folder.empty() && folder.back() == '*') folder.pop_back();
   WIN32_FIND_DATAA fd;
-  HANDLE find = FindFirstFileA(pattern, &fd);
+  HANDLE find = FindFirstEntry(pattern, &fd);
   if (find == INVALID_HANDLE_VALUE) return;
   do {
     if (ctx.Stopped()) break;
@@ -133,7 +150,7 @@ void ScanProgramsFolder(const char* pattern, const ScanContext& ctx) {
   std::string folder(pattern);
   if (!folder.empty() && folder.back() == '*') folder.pop_back();
   WIN32_FIND_DATAA fd;
-  HANDLE find = FindFirstFileA(pattern, &fd);
+  HANDLE find = FindFirstEntry(pattern, &fd);
   if (find == INVALID_HANDLE_VALUE) return;
   do {
     if (ctx.Stopped()) break;
@@ -170,9 +187,12 @@ bool ScanStartMenu(const ScanContext& ctx, const char* userName, const char* roo
   const std::string drive(ctx.systemDirectory.c_str(), static_cast<size_t>(colon - ctx.systemDirectory.c_str()) + 1);
   if (ctx.Stopped()) return true;
   ctx.table->InitBuckets(kScanBuckets);
+  CShortcutResolver resolver;
+  ScanContext walk = ctx;
+  if (!walk.resolver) walk.resolver = &resolver;
   for (const std::string& pattern : BuildProgramsPatterns(root ? root : drive.c_str(), userName)) {
-    if (ctx.Stopped()) break;
-    ScanProgramsFolder(pattern.c_str(), ctx);
+    if (walk.Stopped()) break;
+    ScanProgramsFolder(pattern.c_str(), walk);
   }
   return true;
 }

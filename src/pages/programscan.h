@@ -22,9 +22,31 @@ void StopProgramScan();
 
 DWORD WINAPI ProgramScanThread(LPVOID);
 
+struct IShellLinkA;
+struct IPersistFile;
+
+// Resolves shortcuts with one shell link object, made on first use: making
+// one for every shortcut costs far more than reading the shortcut.
+class CShortcutResolver {
+ public:
+  CShortcutResolver() = default;
+  ~CShortcutResolver();
+  CShortcutResolver(const CShortcutResolver&) = delete;
+  CShortcutResolver& operator=(const CShortcutResolver&) = delete;
+
+  // As ResolveShortcut below.
+  bool Resolve(const char* shortcutPath, char* target, int capacity);
+
+ private:
+  bool m_bCreated = false;
+  IShellLinkA* m_link = nullptr;
+  IPersistFile* m_file = nullptr;
+};
+
 // Where a walk puts its entries and what it compares targets with.
 struct ScanContext {
   CNameTable* table = nullptr;
+  CShortcutResolver* resolver = nullptr;      // none: one per shortcut
   std::string systemDirectory;                // its drive decides the Windows folder
   const std::atomic<bool>* stop = nullptr;    // set: insert nothing more
   bool Stopped() const { return stop && stop->load(); }

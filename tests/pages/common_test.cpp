@@ -81,7 +81,9 @@ TEST_F(CommonPageTest, ColoursOfThePageAndItsLabels) {
       EXPECT_EQ(::GetBkColor(dc), RGB(255, 255, 255));
     } else {
       EXPECT_NE(::GetTextColor(dc), RGB(0, 100, 0)) << "system colours";
-      if (dlg && ::GetObjectA(dlg, sizeof lb, &lb)) EXPECT_EQ(lb.lbColor, ::GetSysColor(COLOR_BTNFACE));
+      if (dlg && ::GetObjectA(dlg, sizeof lb, &lb)) {
+        EXPECT_EQ(lb.lbColor, ::GetSysColor(COLOR_BTNFACE));
+      }
     }
     // Edits keep the system's colours everywhere.
     HWND edit = ::CreateWindowExA(0, "EDIT", "", WS_CHILD, 0, 0, 10, 10, *page, nullptr, nullptr, nullptr);
