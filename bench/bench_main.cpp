@@ -116,7 +116,7 @@ void BenchScan() {
   CNameTable table;
   int resolved = 0;
   std::vector<double> scans, bares;
-  for (int round = 0; round < 4; ++round) {
+  for (int round = 0; round < 8; ++round) {
     table.RemoveAll();
     ScanContext ctx;
     ctx.table = &table;
@@ -132,6 +132,7 @@ void BenchScan() {
       resolved += BareResolve(link, file, s, target) ? 1 : 0;
     }
     const double bareTime = Now() - bare0;
+    if (getenv("MOSSGRAVE_BENCH_VERBOSE")) printf("  round %d: scan %.1f ms, bare %.1f ms\n", round, scanTime * 1e3, bareTime * 1e3);
     if (round == 0) continue;  // warm-up
     scans.push_back(scanTime);
     bares.push_back(bareTime);
