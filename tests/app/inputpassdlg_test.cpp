@@ -11,6 +11,7 @@
 #include "settings/globals.h"
 #include "settings/settings.h"
 #include "settings/settingsfile.h"
+#include "settingsfiles.h"
 #include "testutil.h"
 
 namespace {
@@ -84,24 +85,8 @@ PromptRun::Step Click(int id) {
 }
 PromptRun::Step Check(std::function<void(HWND)> f) { return f; }
 
-std::string MainPath() {
-  char p[kPathSize] = {};
-  GetMainSettingsPath(p);
-  return p;
-}
-std::string BackupPath() {
-  char p[kPathSize] = {};
-  GetBackupSettingsPath(p);
-  return p;
-}
-
 // Stores the default settings with this password in both files.
-void StorePassword(const std::string& password) {
-  std::string text;
-  ASSERT_TRUE(ReplacePasswordInText(BuildDefaultSettingsText().c_str(), password.c_str(), &text));
-  ASSERT_TRUE(WriteSettingsFile(MainPath().c_str(), text.c_str()));
-  ASSERT_TRUE(WriteSettingsFile(BackupPath().c_str(), text.c_str()));
-}
+void StorePassword(const std::string& password) { ASSERT_TRUE(StoreDefaultsWithPassword(password)); }
 
 class PromptTest : public ::testing::Test {
  protected:
@@ -151,8 +136,8 @@ TEST_F(PromptTest, AcceptsOnlyTheStoredPasswordWhole) {
     DeleteSettingsFiles();
     if (c.stored == Stored::kPassword) StorePassword(c.password);
     if (c.stored == Stored::kGarbageFiles) {
-      ASSERT_TRUE(WriteFileBytes(MainPath(), "not a settings file at all"));
-      ASSERT_TRUE(WriteFileBytes(BackupPath(), "not a settings file either"));
+      ASSERT_TRUE(WriteFileBytes(MainSettingsPath(), "not a settings file at all"));
+      ASSERT_TRUE(WriteFileBytes(BackupSettingsPath(), "not a settings file either"));
     }
     std::string fieldAfter = "?";
     bool openAfterWrong = false;

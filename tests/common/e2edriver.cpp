@@ -1,5 +1,7 @@
 #include "e2edriver.h"
 
+#include <cstdio>
+
 #include <commctrl.h>
 
 namespace e2e {
@@ -55,8 +57,15 @@ bool Program::Start(const std::string& exePath) {
   STARTUPINFOA si = {};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi = {};
-  if (!CreateProcessA(exePath.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-    return false;
+  // Under Wine on a loaded machine a start can fail now and then; try again
+  // before calling it a failure.
+  bool started = false;
+  for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+    if (attempt) Sleep(500);
+    started = CreateProcessA(exePath.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+    if (!started) fprintf(stderr, "CreateProcess %s failed: %lu\n", exePath.c_str(), GetLastError());
+  }
+  if (!started) return false;
   if (job_) AssignProcessToJobObject(job_, pi.hProcess);  // best effort: a safety net only
   CloseHandle(pi.hThread);
   process_ = pi.hProcess;
@@ -88,6 +97,23 @@ void Program::Kill() {
   process_ = nullptr;
   job_ = nullptr;
   pid_ = 0;
+}
+
+WindowQuery PromptQuery(DWORD pid) {
+  WindowQuery q;
+  q.pid = pid;
+  q.caption = "密码验证";
+  q.className = "#32770";
+  return q;
+}
+
+WindowQuery MainWindowQuery(DWORD pid) {
+  WindowQuery q;
+  q.pid = pid;
+  q.caption = "Halvenor";
+  q.className = "#32770";
+  q.extra = [](HWND h) { return !IsMessageBox(h); };
+  return q;
 }
 
 HWND FindTopWindow(const WindowQuery& q) {

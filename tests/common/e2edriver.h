@@ -50,6 +50,10 @@ struct WindowQuery {
   std::function<bool(HWND)> extra;  // further condition, may be empty
 };
 
+// The program's password prompt and its settings window, in one process.
+WindowQuery PromptQuery(DWORD pid);
+WindowQuery MainWindowQuery(DWORD pid);
+
 HWND FindTopWindow(const WindowQuery& q);
 // Polls until a matching window exists; null after the timeout.
 HWND WaitForTopWindow(const WindowQuery& q, DWORD timeoutMs = kDefaultTimeoutMs);

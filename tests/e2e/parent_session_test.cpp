@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "e2edriver.h"
+#include "settingsfiles.h"
 #include "resource.h"
 #include "settings/settingsfile.h"
 #include "settings/settingstext.h"
@@ -17,34 +18,6 @@ using namespace e2e;
 
 const std::string kExe = ToWindowsPath(MOSSGRAVE_EXE_PATH);
 constexpr DWORD kStartMs = 20000;  // a first Wine process can be slow to show anything
-
-std::string MainPath() {
-  char p[kPathSize] = {};
-  GetMainSettingsPath(p);
-  return p;
-}
-std::string BackupPath() {
-  char p[kPathSize] = {};
-  GetBackupSettingsPath(p);
-  return p;
-}
-
-WindowQuery Prompt(DWORD pid) {
-  WindowQuery q;
-  q.pid = pid;
-  q.caption = "密码验证";
-  q.className = "#32770";
-  return q;
-}
-
-WindowQuery MainWindow(DWORD pid) {
-  WindowQuery q;
-  q.pid = pid;
-  q.caption = "Halvenor";
-  q.className = "#32770";
-  q.extra = [](HWND h) { return !IsMessageBox(h); };
-  return q;
-}
 
 // The pages share control ids; the class of the control tells them apart.
 struct Pages {
@@ -119,7 +92,7 @@ class ParentSessionTest : public ::testing::Test {
   HWND EnterPassword(HWND prompt) {
     EXPECT_TRUE(SetControlText(prompt, IDC_PASSWORD, "480273"));
     ClickButton(prompt, IDOK);
-    HWND main = WaitForTopWindow(MainWindow(program.pid()), kStartMs);
+    HWND main = WaitForTopWindow(MainWindowQuery(program.pid()), kStartMs);
     if (main) {
       EXPECT_TRUE(program.WaitForIdle());
     }
@@ -136,7 +109,7 @@ TEST_F(ParentSessionTest, EditsSavedOnceAreShownAtTheNextStart) {
   ASSERT_NE(nullptr, box) << "no initial-password message";
   EXPECT_EQ("初始密码是480273", MessageBoxText(box));
   ASSERT_TRUE(AnswerMessageBox(box, IDOK));
-  HWND prompt = WaitForTopWindow(Prompt(program.pid()));
+  HWND prompt = WaitForTopWindow(PromptQuery(program.pid()));
   ASSERT_NE(nullptr, prompt) << "no password prompt";
   HWND main = EnterPassword(prompt);
   ASSERT_NE(nullptr, main) << "no main window";
@@ -154,7 +127,7 @@ TEST_F(ParentSessionTest, EditsSavedOnceAreShownAtTheNextStart) {
   ASSERT_TRUE(SetPickerTime(pages.time, IDC_TIME_FIRST, MondayStart()));
 
   // Save, confirmed.
-  const std::string before = ReadFileBytes(MainPath());
+  const std::string before = ReadFileBytes(MainSettingsPath());
   ClickButton(main, IDC_SAVE);
   box = WaitForMessageBox(program.pid());
   ASSERT_NE(nullptr, box) << "no save question";
@@ -165,14 +138,14 @@ TEST_F(ParentSessionTest, EditsSavedOnceAreShownAtTheNextStart) {
   ASSERT_TRUE(program.WaitForIdle());
   bool written = false;
   for (const DWORD start = GetTickCount(); !written && GetTickCount() - start < kDefaultTimeoutMs; Sleep(25)) {
-    const std::string now = ReadFileBytes(MainPath());
-    written = now != before && now == ReadFileBytes(BackupPath());
+    const std::string now = ReadFileBytes(MainSettingsPath());
+    written = now != before && now == ReadFileBytes(BackupSettingsPath());
   }
   ASSERT_TRUE(written) << "the save wrote nothing";
   ASSERT_TRUE(program.WaitForIdle());
 
   static char text[kSettingsCapacity];
-  ASSERT_TRUE(ReadSettingsFile(MainPath().c_str(), text, sizeof text));
+  ASSERT_TRUE(ReadSettingsFile(MainSettingsPath().c_str(), text, sizeof text));
   const std::string saved = text;
   const std::string expected = ExpectedTextBeforeInstallDate();
   ASSERT_GE(saved.size(), expected.size()) << saved;
@@ -183,7 +156,7 @@ TEST_F(ParentSessionTest, EditsSavedOnceAreShownAtTheNextStart) {
   EXPECT_EQ(key, dateLine.substr(0, key.size()));
   EXPECT_EQ(std::string::npos, dateLine.substr(key.size(), 24).find_first_of("\r\n")) << dateLine;
   EXPECT_EQ("\n\r\n", dateLine.substr(key.size() + 24));
-  EXPECT_EQ(ReadFileBytes(MainPath()), ReadFileBytes(BackupPath()));
+  EXPECT_EQ(ReadFileBytes(MainSettingsPath()), ReadFileBytes(BackupSettingsPath()));
 
   // The save cleared the change flag: exit asks nothing.
   ClickButton(main, IDC_EXIT);
@@ -206,7 +179,7 @@ TEST_F(ParentSessionTest, EditsSavedOnceAreShownAtTheNextStart) {
 
   // Second start: the file exists, so no message before the prompt.
   ASSERT_TRUE(program.Start(kExe));
-  prompt = WaitForTopWindow(Prompt(program.pid()), kStartMs);
+  prompt = WaitForTopWindow(PromptQuery(program.pid()), kStartMs);
   ASSERT_NE(nullptr, prompt) << "no password prompt at the second start";
   EXPECT_EQ(nullptr, FindTopWindow([&] {
               WindowQuery q;

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "settingsfiles.h"
 #include "e2edriver.h"
 #include "resource.h"
 #include "settings/settingsfile.h"
@@ -16,40 +17,7 @@ using namespace e2e;
 const std::string kExe = ToWindowsPath(MOSSGRAVE_EXE_PATH);
 constexpr DWORD kStartMs = 20000;  // a first Wine process can be slow to show anything
 
-std::string MainPath() {
-  char p[kPathSize] = {};
-  GetMainSettingsPath(p);
-  return p;
-}
-std::string BackupPath() {
-  char p[kPathSize] = {};
-  GetBackupSettingsPath(p);
-  return p;
-}
-
-WindowQuery Prompt(DWORD pid) {
-  WindowQuery q;
-  q.pid = pid;
-  q.caption = "密码验证";
-  q.className = "#32770";
-  return q;
-}
-
-WindowQuery MainWindow(DWORD pid) {
-  WindowQuery q;
-  q.pid = pid;
-  q.caption = "Halvenor";
-  q.className = "#32770";
-  q.extra = [](HWND h) { return !IsMessageBox(h); };
-  return q;
-}
-
-void StoreSettings(const std::string& password) {
-  std::string text;
-  ASSERT_TRUE(ReplacePasswordInText(BuildDefaultSettingsText().c_str(), password.c_str(), &text));
-  ASSERT_TRUE(WriteSettingsFile(MainPath().c_str(), text.c_str()));
-  ASSERT_TRUE(WriteSettingsFile(BackupPath().c_str(), text.c_str()));
-}
+void StoreSettings(const std::string& password) { ASSERT_TRUE(StoreDefaultsWithPassword(password)); }
 
 class StartupTest : public ::testing::Test {
  protected:
@@ -71,7 +39,7 @@ class StartupTest : public ::testing::Test {
     const DWORD start = GetTickCount();
     bool ended = false;
     while (GetTickCount() - start < 10000) {
-      EXPECT_EQ(nullptr, FindTopWindow(MainWindow(program.pid())));
+      EXPECT_EQ(nullptr, FindTopWindow(MainWindowQuery(program.pid())));
       if (program.WaitForExit(25)) {
         ended = true;
         break;
@@ -89,13 +57,13 @@ TEST_F(StartupTest, FirstStartTellsThePasswordBeforeAsking) {
   ASSERT_NE(nullptr, box) << "no initial-password message";
   EXPECT_EQ("初始密码是480273", MessageBoxText(box));
   // The files are written before the message, and the prompt waits for it.
-  EXPECT_TRUE(FileIsThere(MainPath()));
-  EXPECT_TRUE(FileIsThere(BackupPath()));
-  EXPECT_EQ(ReadFileBytes(MainPath()), ReadFileBytes(BackupPath()));
-  EXPECT_EQ(nullptr, FindTopWindow(Prompt(program.pid())));
+  EXPECT_TRUE(FileIsThere(MainSettingsPath()));
+  EXPECT_TRUE(FileIsThere(BackupSettingsPath()));
+  EXPECT_EQ(ReadFileBytes(MainSettingsPath()), ReadFileBytes(BackupSettingsPath()));
+  EXPECT_EQ(nullptr, FindTopWindow(PromptQuery(program.pid())));
 
   ASSERT_TRUE(AnswerMessageBox(box, IDOK));
-  HWND prompt = WaitForTopWindow(Prompt(program.pid()));
+  HWND prompt = WaitForTopWindow(PromptQuery(program.pid()));
   ASSERT_NE(nullptr, prompt) << "no password prompt after the message";
 
   ClickButton(prompt, IDCANCEL);
@@ -105,7 +73,7 @@ TEST_F(StartupTest, FirstStartTellsThePasswordBeforeAsking) {
 TEST_F(StartupTest, SecondInstanceEndsSilentlyAndChangesNothing) {
   StoreSettings("e2e-pass");
   ASSERT_TRUE(program.Start(kExe));
-  HWND prompt = WaitForTopWindow(Prompt(program.pid()), kStartMs);
+  HWND prompt = WaitForTopWindow(PromptQuery(program.pid()), kStartMs);
   ASSERT_NE(nullptr, prompt) << "no password prompt";
   EXPECT_EQ(nullptr, FindTopWindow([&] {
               WindowQuery q;
@@ -115,8 +83,8 @@ TEST_F(StartupTest, SecondInstanceEndsSilentlyAndChangesNothing) {
             }()))
       << "an existing settings file needs no initial-password message";
 
-  const std::string mainBefore = ReadFileBytes(MainPath());
-  const std::string backupBefore = ReadFileBytes(BackupPath());
+  const std::string mainBefore = ReadFileBytes(MainSettingsPath());
+  const std::string backupBefore = ReadFileBytes(BackupSettingsPath());
 
   Program second;
   ASSERT_TRUE(second.Start(kExe));
@@ -130,8 +98,8 @@ TEST_F(StartupTest, SecondInstanceEndsSilentlyAndChangesNothing) {
     }
   }
   EXPECT_TRUE(ended) << "the second instance kept running";
-  EXPECT_EQ(mainBefore, ReadFileBytes(MainPath()));
-  EXPECT_EQ(backupBefore, ReadFileBytes(BackupPath()));
+  EXPECT_EQ(mainBefore, ReadFileBytes(MainSettingsPath()));
+  EXPECT_EQ(backupBefore, ReadFileBytes(BackupSettingsPath()));
 
   // The first instance carries on with its prompt.
   EXPECT_TRUE(program.IsRunning());
@@ -142,13 +110,13 @@ TEST_F(StartupTest, SecondInstanceEndsSilentlyAndChangesNothing) {
   // Once it has ended, the name is free again.
   Program third;
   ASSERT_TRUE(third.Start(kExe));
-  EXPECT_NE(nullptr, WaitForTopWindow(Prompt(third.pid()), kStartMs));
+  EXPECT_NE(nullptr, WaitForTopWindow(PromptQuery(third.pid()), kStartMs));
 }
 
 TEST_F(StartupTest, WrongThenRightPasswordOpensTheMainWindow) {
   StoreSettings("e2e-pass");
   ASSERT_TRUE(program.Start(kExe));
-  HWND prompt = WaitForTopWindow(Prompt(program.pid()), kStartMs);
+  HWND prompt = WaitForTopWindow(PromptQuery(program.pid()), kStartMs);
   ASSERT_NE(nullptr, prompt);
 
   ASSERT_TRUE(SetControlText(prompt, IDC_PASSWORD, "480273"));  // the factory one no longer opens it
@@ -159,11 +127,11 @@ TEST_F(StartupTest, WrongThenRightPasswordOpensTheMainWindow) {
   ASSERT_TRUE(AnswerMessageBox(box, IDOK));
   ASSERT_TRUE(program.WaitForIdle());
   EXPECT_EQ("", ControlText(prompt, IDC_PASSWORD));
-  EXPECT_EQ(nullptr, FindTopWindow(MainWindow(program.pid())));
+  EXPECT_EQ(nullptr, FindTopWindow(MainWindowQuery(program.pid())));
 
   ASSERT_TRUE(SetControlText(prompt, IDC_PASSWORD, "e2e-pass"));
   ClickButton(prompt, IDOK);
-  HWND main = WaitForTopWindow(MainWindow(program.pid()), kStartMs);
+  HWND main = WaitForTopWindow(MainWindowQuery(program.pid()), kStartMs);
   ASSERT_NE(nullptr, main) << "no main window after the right password";
   EXPECT_TRUE(WaitForWindowGone(prompt));
   EXPECT_TRUE(program.IsRunning());

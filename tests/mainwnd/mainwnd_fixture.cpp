@@ -1,5 +1,8 @@
 #include "mainwnd_fixture.h"
 
+#include "settingsfiles.h"
+#include "testutil.h"
+
 #include "framework/msgbox.h"
 #include "provider/filterprovider.h"
 #include "settings/globals.h"
@@ -18,18 +21,7 @@ void CALLBACK RunBody(HWND, UINT, UINT_PTR id, DWORD) {
   if (body) body();
 }
 
-std::string ReadRaw(bool backup) {
-  char path[kPathSize] = {};
-  backup ? GetBackupSettingsPath(path) : GetMainSettingsPath(path);
-  std::string out;
-  if (FILE* f = fopen(path, "rb")) {
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-    fclose(f);
-  }
-  return out;
-}
+std::string ReadRaw(bool backup) { return ReadFileBytes(backup ? BackupSettingsPath() : MainSettingsPath()); }
 }  // namespace
 
 void Click(HWND button) { ::SendMessageA(button, BM_CLICK, 0, 0); }
@@ -55,13 +47,7 @@ void MainWindowTest::TearDown() {
   g_chosenPrograms.RemoveAll();
 }
 
-void MainWindowTest::WriteSettings(const std::string& text) {
-  char path[kPathSize] = {};
-  ASSERT_TRUE(GetMainSettingsPath(path));
-  ASSERT_TRUE(WriteSettingsFile(path, text.c_str()));
-  ASSERT_TRUE(GetBackupSettingsPath(path));
-  ASSERT_TRUE(WriteSettingsFile(path, text.c_str()));
-}
+void MainWindowTest::WriteSettings(const std::string& text) { ASSERT_TRUE(StoreSettingsText(text)); }
 
 void MainWindowTest::WriteDefaultSettings() { WriteSettings(BuildDefaultSettingsText()); }
 
@@ -70,10 +56,8 @@ std::string MainWindowTest::BackupFileBytes() { return ReadRaw(true); }
 
 std::vector<std::string> MainWindowTest::MainFileLines() {
   std::vector<std::string> lines;
-  char path[kPathSize] = {};
-  GetMainSettingsPath(path);
   std::vector<char> buf(kSettingsCapacity);
-  if (!ReadSettingsFile(path, buf.data(), buf.size())) return lines;
+  if (!ReadSettingsFile(MainSettingsPath().c_str(), buf.data(), buf.size())) return lines;
   std::string text = buf.data();
   size_t pos = 0;
   while (pos < text.size()) {
