@@ -227,7 +227,8 @@ void StopProgramScan() {
   // The thread may be inside SendMessageA to a window of this thread: keep
   // taking sent messages while waiting, or neither would ever go on.
   for (;;) {
-    const DWORD r = MsgWaitForMultipleObjects(1, &g_hScanThread, FALSE, INFINITE, QS_SENDMESSAGE);
+    // MWMO_INPUTAVAILABLE: also wake for a sent message that was already waiting.
+    const DWORD r = MsgWaitForMultipleObjectsEx(1, &g_hScanThread, INFINITE, QS_SENDMESSAGE, MWMO_INPUTAVAILABLE);
     if (r == WAIT_OBJECT_0) break;
     if (r == WAIT_OBJECT_0 + 1) {
       MSG msg;
