@@ -156,7 +156,7 @@ TEST_F(PromptTest, AcceptsOnlyTheStoredPasswordWhole) {
     } else {
       EXPECT_EQ(IDCANCEL, run.result);
       ASSERT_EQ(1u, run.boxes.size());
-      EXPECT_EQ("密码错误", run.boxes[0].text);
+      EXPECT_EQ("\xC3\xDC\xC2\xEB\xB4\xED\xCE\xF3", run.boxes[0].text);  // 密码错误 in GBK
       EXPECT_EQ("Halvenor", run.boxes[0].caption);
       EXPECT_EQ(static_cast<UINT>(MB_OK), run.boxes[0].type);
       EXPECT_EQ("", fieldAfter);

@@ -68,7 +68,8 @@ TEST_F(RecordTest, EnsureCreatesTheDefaultFileAndTellsThePasswordOnce) {
   EXPECT_EQ(text, kDefaultText);
   EXPECT_EQ(ReadFileBytes(BackupPath()), ReadFileBytes(MainPath()));
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].text, "初始密码是480273");
+  // The bytes themselves, not a literal built the same way: the text must be GBK.
+  EXPECT_EQ(boxes[0].text, "\xB3\xF5\xCA\xBC\xC3\xDC\xC2\xEB\xCA\xC7" "480273");  // 初始密码是480273
   EXPECT_EQ(boxes[0].caption, "Halvenor");
   EXPECT_EQ(boxes[0].type, static_cast<UINT>(MB_OK));
 
