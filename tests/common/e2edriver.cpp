@@ -4,6 +4,8 @@
 
 #include <commctrl.h>
 
+#include "settings/settingsfile.h"
+
 namespace e2e {
 
 namespace {
@@ -332,6 +334,19 @@ bool GetPickerTime(HWND dlg, int id, SYSTEMTIME* time) {
   if (!SendWithRemote(picker, DTM_GETSYSTEMTIME, 0, &copy, &result) || result != GDT_VALID) return false;
   *time = copy;
   return true;
+}
+
+void ProgramTest::SetUp() {
+  // A program left running would turn every start into a second instance.
+  HANDLE other = OpenMutexA(SYNCHRONIZE, FALSE, "Mossgrave");
+  if (other) CloseHandle(other);
+  ASSERT_EQ(nullptr, other) << "a Mossgrave instance is already running in this prefix";
+  DeleteSettingsFiles();
+}
+
+void ProgramTest::TearDown() {
+  program.Kill();
+  DeleteSettingsFiles();
 }
 
 }  // namespace e2e

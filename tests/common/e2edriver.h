@@ -4,6 +4,8 @@
 #pragma once
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <string>
 
@@ -103,5 +105,16 @@ int CheckState(HWND dlg, int id);
 // memory allocated in the target.
 bool SetPickerTime(HWND dlg, int id, const SYSTEMTIME& time);
 bool GetPickerTime(HWND dlg, int id, SYSTEMTIME* time);
+
+// A test of the built program on a clean state: no instance running in the
+// prefix, no settings files; the program is killed and the files removed
+// afterwards.
+class ProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  Program program;
+};
 
 }  // namespace e2e

@@ -75,19 +75,8 @@ std::string ExpectedTextBeforeInstallDate() {
   return text;
 }
 
-class ParentSessionTest : public ::testing::Test {
+class ParentSessionTest : public ProgramTest {
  protected:
-  void SetUp() override {
-    HANDLE other = OpenMutexA(SYNCHRONIZE, FALSE, "Mossgrave");
-    if (other) CloseHandle(other);
-    ASSERT_EQ(nullptr, other) << "a Mossgrave instance is already running in this prefix";
-    DeleteSettingsFiles();
-  }
-  void TearDown() override {
-    program.Kill();
-    DeleteSettingsFiles();
-  }
-
   // From the prompt to the main window with the given password.
   HWND EnterPassword(HWND prompt) {
     EXPECT_TRUE(SetControlText(prompt, IDC_PASSWORD, "480273"));
@@ -98,8 +87,6 @@ class ParentSessionTest : public ::testing::Test {
     }
     return main;
   }
-
-  Program program;
 };
 
 TEST_F(ParentSessionTest, EditsSavedOnceAreShownAtTheNextStart) {

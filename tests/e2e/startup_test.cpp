@@ -19,21 +19,8 @@ constexpr DWORD kStartMs = 20000;  // a first Wine process can be slow to show a
 
 void StoreSettings(const std::string& password) { ASSERT_TRUE(StoreDefaultsWithPassword(password)); }
 
-class StartupTest : public ::testing::Test {
+class StartupTest : public ProgramTest {
  protected:
-  void SetUp() override {
-    // A program left running by someone else would turn every start into a
-    // second instance.
-    HANDLE other = OpenMutexA(SYNCHRONIZE, FALSE, "Mossgrave");
-    if (other) CloseHandle(other);
-    ASSERT_EQ(nullptr, other) << "a Mossgrave instance is already running in this prefix";
-    DeleteSettingsFiles();
-  }
-  void TearDown() override {
-    program.Kill();
-    DeleteSettingsFiles();
-  }
-
   // Waits for the program to end, failing if a main window shows meanwhile.
   void ExpectEndsWithoutMainWindow() {
     const DWORD start = GetTickCount();
@@ -47,8 +34,6 @@ class StartupTest : public ::testing::Test {
     }
     EXPECT_TRUE(ended) << "the program did not end";
   }
-
-  Program program;
 };
 
 TEST_F(StartupTest, FirstStartTellsThePasswordBeforeAsking) {
