@@ -38,11 +38,7 @@ BOOL CProgramSelectedSetupDlg::OnInitDialog() {
   m_programList.SetExtendedStyle(m_programList.GetExtendedStyle() | LVS_EX_CHECKBOXES);
   m_programList.InsertColumn(0, "本机安装程序", LVCFMT_LEFT, 300);
 
-  RECT client;
-  GetClientRect(&client);
-  RECT list = {client.left + 20, client.top + 20, client.right - 40, client.bottom - 60};
-  m_programList.MoveWindow(list);
-  m_programFilter.MoveWindow(80, list.bottom, 300, 25);
+  LayOutControls();
   m_programFilter.ShowWindow(SW_SHOW);
   Invalidate();
 
@@ -51,8 +47,31 @@ BOOL CProgramSelectedSetupDlg::OnInitDialog() {
   return TRUE;
 }
 
+void CProgramSelectedSetupDlg::LayOutControls() {
+  RECT client;
+  GetClientRect(&client);
+  RECT list = {client.left + 20, client.top + 20, client.right - 40, client.bottom - 60};
+  m_programList.MoveWindow(list);
+  m_programFilter.MoveWindow(80, list.bottom, 300, 25);
+  // The radios keep their across positions and sizes but follow the switch
+  // down: the page's final height depends on the fonts of the system.
+  for (CButton* radio : {&m_denyRadio, &m_allowRadio}) {
+    RECT r;
+    radio->GetWindowRect(&r);
+    ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&r), 2);
+    radio->MoveWindow(r.left, list.bottom + 27, r.right - r.left, r.bottom - r.top);
+  }
+}
+
 LRESULT CProgramSelectedSetupDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_SCANDONE) return OnScanDone();
+  if (message == WM_SIZE && m_programList.m_hWnd) {
+    // Laid out again once the main window has put the page in its place.
+    LRESULT r = CSettingsPage::WindowProc(message, wParam, lParam);
+    LayOutControls();
+    Invalidate();
+    return r;
+  }
   return CSettingsPage::WindowProc(message, wParam, lParam);
 }
 

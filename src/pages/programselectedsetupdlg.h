@@ -26,6 +26,7 @@ class CProgramSelectedSetupDlg : public CSettingsPage {
  private:
   LRESULT OnScanDone();
   void LoadProgramIcons();
+  void LayOutControls();
   void SelectFilterType(int id);
 
   CImageList m_imageList;

@@ -68,6 +68,26 @@ TEST_F(MainWindowTest, StartsWithPasswordPageAndNoSelection) {
     EXPECT_EQ(page.top, bar.bottom);
     EXPECT_EQ(list.top, bar.bottom);
     EXPECT_EQ(list.right, client.right / 3);
+    // The program page lays itself out again in its final size: the switch
+    // under the list, the two radios under the switch, all within the page.
+    HWND program = dlg.m_programPage.m_hWnd;
+    auto rectOf = [&](int id) {
+      RECT r;
+      ::GetWindowRect(::GetDlgItem(program, id), &r);
+      ::MapWindowPoints(nullptr, program, reinterpret_cast<POINT*>(&r), 2);
+      return r;
+    };
+    RECT pageClient;
+    ::GetClientRect(program, &pageClient);
+    const RECT programList = rectOf(IDC_PROGRAM_LIST), sw = rectOf(IDC_PROGRAM_FILTER);
+    EXPECT_EQ(programList.bottom, pageClient.bottom - 60);
+    EXPECT_EQ(sw.top, programList.bottom);
+    for (int radio : {IDC_PROGRAM_DENY, IDC_PROGRAM_ALLOW}) {
+      const RECT r = rectOf(radio);
+      EXPECT_GE(r.top, sw.bottom) << radio;
+      EXPECT_LE(r.bottom, pageClient.bottom) << radio;
+    }
+    EXPECT_LT(rectOf(IDC_PROGRAM_DENY).left, rectOf(IDC_PROGRAM_ALLOW).left);
     dlg.EndDialog(IDCANCEL);
   });
 }
