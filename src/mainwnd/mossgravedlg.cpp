@@ -41,7 +41,12 @@ CMossgraveDlg::CMossgraveDlg(CWnd* parent) : CDialog(IDD_MOSSGRAVE_DIALOG, paren
 CMossgraveDlg::~CMossgraveDlg() {
   // A window destroyed without its close (a test, say) must not leave the icon behind.
   if (m_nid.hWnd && !m_bClosed) ::Shell_NotifyIconA(NIM_DELETE, &m_nid);
-  if (g_hMainWnd == m_hWnd) g_hMainWnd = nullptr;
+}
+
+void CMossgraveDlg::PostNcDestroy() {
+  // The published handles must not outlive their windows.
+  g_hMainWnd = nullptr;
+  g_hProgramPageWnd = nullptr;
 }
 
 void CMossgraveDlg::DoDataExchange(CDataExchange* pDX) {

@@ -24,6 +24,7 @@ class CMossgraveDlg : public CDialog {
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
   BOOL OnInitDialog() override;
   BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+  void PostNcDestroy() override;
 
   // Rebuilds the whole settings text from the pages and writes both files.
   void SaveAllSettings();

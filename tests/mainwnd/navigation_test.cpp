@@ -92,6 +92,15 @@ TEST_F(MainWindowTest, StartsWithPasswordPageAndNoSelection) {
   });
 }
 
+TEST_F(MainWindowTest, PublishedHandlesEndWithTheWindow) {
+  {
+    TestMainDlg dlg;
+    RunModal(dlg, [&] { dlg.EndDialog(IDCANCEL); });
+  }
+  EXPECT_EQ(g_hMainWnd, nullptr);
+  EXPECT_EQ(g_hProgramPageWnd, nullptr);
+}
+
 TEST_F(MainWindowTest, PressOnEachItemShowsItsPage) {
   TestMainDlg dlg;
   RunModal(dlg, [&] {
