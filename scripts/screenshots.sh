@@ -11,13 +11,8 @@ out="$root/screenshots"
 driver="$build/e2e_tests.exe"
 [ -f "$driver" ] && [ -f "$build/Mossgrave.exe" ] || { echo "screenshots: build first" >&2; exit 1; }
 
-# Wine maps Z: to the root; winepath would boot a Wine process just for this.
-winpath() { local p=${1//\//\\}; echo "Z:$p"; }
-
-export WINEPREFIX="$build/wineprefix"
-export WINEDEBUG="${WINEDEBUG:--all}"
-export WINEDLLOVERRIDES="mscoree,mshtml="
-export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+. "$root/scripts/wine-common.sh"
+use_wine_prefix "$build"
 
 sys32="$WINEPREFIX/drive_c/windows/system32"
 settings=("$sys32/nf.cfg" "$sys32/drivers/spinf.sys")
@@ -44,16 +39,7 @@ for f in "${settings[@]}"; do
 done
 
 # A private display: the captures must show nothing but the tour.
-for n in $(seq 90 120); do
-  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
-done
-export DISPLAY=":$n"
-Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 </dev/null &
-xvfb_pid=$!
-for _ in $(seq 1 50); do
-  xdpyinfo -display "$DISPLAY" >/dev/null 2>&1 && break
-  sleep 0.1
-done
+start_private_xvfb 90 120
 
 MOSSGRAVE_SHOT_DIR="$work/sync" wine explorer /desktop=mossgrave-shots,1024x768 "$(winpath "$driver")" \
   --gtest_also_run_disabled_tests --gtest_filter='DISABLED_ScreenshotTour.*' --gtest_color=no \
