@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 RUN = $(BUILD)/winerun.sh
 
-.PHONY: all setup configure build test run screenshots bench clean
+.PHONY: all setup configure build test run screenshots bench fuzz fuzz-replay clean
 
 all: build
 
@@ -18,6 +18,15 @@ build: configure
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure
+	@bash scripts/fuzz.sh replay
+
+# FUZZ_INPUTS: inputs in all, shared among the targets.
+FUZZ_INPUTS ?= 10000000
+fuzz: setup
+	@bash scripts/fuzz.sh run $(FUZZ_INPUTS)
+
+fuzz-replay: setup
+	@bash scripts/fuzz.sh replay
 
 run: build
 	@bash scripts/run.sh $(BUILD)

@@ -12,7 +12,18 @@ packages=(
   binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
   wine wine64 xvfb x11-apps x11-utils xauth xdotool imagemagick
   fonts-wqy-zenhei cmake make googletest locales
+  clang libclang-rt-dev
+  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
+  binutils-mingw-w64-i686 mingw-w64-i686-dev wine32:i386
+  nsis fp-utils p7zip-full
 )
+
+# 32-bit Windows programs (the x86 filter library and its tests) need wine32.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  sudo_cmd=""
+  [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
+  $sudo_cmd dpkg --add-architecture i386
+fi
 
 missing=()
 for p in "${packages[@]}"; do

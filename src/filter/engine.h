@@ -1,0 +1,82 @@
+// The filter's decisions: plain C++ over plain data, no Windows headers, so
+// that it builds natively (fuzzing, sanitizers) and inside Quorvane.dll.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace qv {
+
+enum class Protocol { kTcp, kUdp, kRaw };
+
+enum class Reason { kNone, kTime, kProgram, kChat, kAdult, kPopup, kFlash, kVideo };
+
+// Short ASCII name of a reason for logs and tests ("time", "program", ...).
+const char* ReasonName(Reason reason);
+
+struct Address {
+  int family = 0;          // 4 or 6; 0 unknown
+  uint8_t bytes[16] = {};  // network order; IPv4 in the first four
+  uint16_t port = 0;       // host order
+};
+
+struct LocalTime {
+  int weekday = 0;  // 0 Sunday .. 6 Saturday, as SYSTEMTIME.wDayOfWeek
+  int hour = 0, minute = 0, second = 0;
+  int year = 0, month = 0, day = 0;
+};
+
+// What the library knows of a connection or datagram when it asks.
+struct Context {
+  const char* programPath = nullptr;  // full path of the host's executable (ANSI)
+  LocalTime now;
+  Protocol protocol = Protocol::kTcp;
+  Address remote;
+  const uint8_t* data = nullptr;  // first outgoing bytes, may be null
+  size_t dataLength = 0;          // the engine looks at most at kMaxInspectBytes
+};
+
+constexpr size_t kMaxInspectBytes = 16384;
+
+struct Verdict {
+  bool block = false;
+  Reason reason = Reason::kNone;
+  std::string host;  // host name seen (DNS, TLS server name, HTTP Host), may be empty
+  bool isHttp = false;  // the data was a plain HTTP request: a 403 page may be sent
+};
+
+// What the engine needs of its surroundings, given once at load.
+struct Environment {
+  // Expands %VAR% references; the library passes ExpandEnvironmentStringsA.
+  std::string (*expand)(const std::string& text) = nullptr;
+  // Long form of a path where the platform knows it (GetLongPathNameA); may be null.
+  std::string (*longPath)(const std::string& path) = nullptr;
+  std::string windowsDirectory;  // e.g. "C:\\Windows"
+  std::string controlProgram;    // full path of Mossgrave.exe, always allowed
+  std::string listDirectory;     // folder of the list files, may be empty
+};
+
+class Engine {
+ public:
+  Engine();
+  ~Engine();
+  Engine(const Engine&) = delete;
+  Engine& operator=(const Engine&) = delete;
+
+  // Builds the rules from a settings text (NUL-terminated, as unsealed).
+  // An empty or null text means no restriction.
+  void Load(const char* settingsText, const Environment& env);
+
+  // The decision for a new connection, a datagram, or the first bytes sent.
+  Verdict Decide(const Context& context) const;
+
+  // A short HTTP 403 answer with a Chinese (GBK) page naming the reason.
+  static std::string BlockPage(const Verdict& verdict);
+
+ private:
+  struct Rules;
+  std::unique_ptr<Rules> rules_;
+};
+
+}  // namespace qv
