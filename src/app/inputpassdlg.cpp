@@ -5,13 +5,10 @@
 
 #include "resource.h"
 #include "settings/globals.h"
+#include "settings/passwordcheck.h"
 #include "settings/settings.h"
 
-bool IsPasswordAccepted(const char* entry) {
-  char stored[kValueSize] = {};
-  if (!GetPassword(stored)) return strcmp(entry, kFactoryPassword) == 0;
-  return strcmp(entry, stored) == 0;
-}
+bool IsPasswordAccepted(const char* entry) { return CheckPassword(entry); }
 
 CInputPassDlg::CInputPassDlg(CWnd* parent)
     : CDialog(IDD_INPUT_PASS, parent), m_whiteBrush(RGB(255, 255, 255)) {}

@@ -3,7 +3,6 @@
 #include <cstring>
 #include <string>
 
-#include "settings/settingsfile.h"
 #include "settings/settingstext.h"
 
 namespace {
@@ -29,12 +28,4 @@ std::vector<ProgramEntry> ParseListedPrograms(const char* text) {
     ++i;
   }
   return out;
-}
-
-std::vector<ProgramEntry> LoadListedPrograms() {
-  char path[kPathSize] = {};
-  if (!GetMainSettingsPath(path)) return {};
-  std::string buf(kSettingsCapacity, '\0');
-  if (!ReadSettingsFile(path, &buf[0], buf.size())) return {};
-  return ParseListedPrograms(buf.c_str());
 }

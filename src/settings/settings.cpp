@@ -8,6 +8,7 @@
 
 #include "framework/msgbox.h"
 #include "settings/globals.h"
+#include "settings/passwordcheck.h"
 
 namespace {
 // The verified main text in a zero-filled buffer, or false.
@@ -41,11 +42,13 @@ void GetPasswordForSave(char password[kValueSize]) {
 }
 
 bool SetPassword(const char* newPassword) {
+  // The same limits as for the plain value it used to be.
+  if (strpbrk(newPassword, "\r\n") || strlen(newPassword) > kValueSize - 1) return false;
   std::vector<char> text;
-  std::string updated;
+  std::string value, updated;
   char path[kPathSize] = {};
-  if (!ReadMainText(text) || !ReplacePasswordInText(text.data(), newPassword, &updated) ||
-      !GetMainSettingsPath(path))
+  if (!ReadMainText(text) || !MakePasswordValue(newPassword, strlen(newPassword), &value) ||
+      !ReplacePasswordInText(text.data(), value.c_str(), &updated) || !GetMainSettingsPath(path))
     return false;
   return WriteSettingsFile(path, updated.c_str());
 }

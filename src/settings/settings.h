@@ -14,9 +14,10 @@ bool GetPassword(char password[kValueSize]);
 // full save never writes an empty one.
 void GetPasswordForSave(char password[kValueSize]);
 
-// Replaces the password in the main file only. False when nothing was
-// written: file unreadable, no "Password:" line, or a password that would
-// not read back (CR or LF in it, or longer than 255 bytes).
+// Replaces the password in the main file only, stored as its hash
+// (passwordcheck.h). False when nothing was written: file unreadable, no
+// "Password:" line, no hash to be had, or a password with CR or LF in it or
+// longer than 255 bytes.
 bool SetPassword(const char* newPassword);
 
 bool IsLogEnabled();

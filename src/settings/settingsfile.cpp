@@ -78,9 +78,9 @@ TempResult WriteTemporary(const char* path, const char* bytes, size_t n, char tm
 // Puts tmp in path's place. A reader holding path open makes the replace
 // fail for as long as it reads, so it is retried for a short while.
 bool MoveIntoPlace(const char* tmp, const char* path) {
-  for (int attempt = 0; attempt < 25; ++attempt) {
+  for (int attempt = 0; attempt < 60; ++attempt) {
     if (MoveFileExA(tmp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
-    Sleep(attempt < 5 ? 2 : 10);
+    Sleep(attempt < 20 ? 1 : 10);  // about half a second in all
   }
   return false;
 }
@@ -149,6 +149,10 @@ bool ReadSettingsFile(const char* path, char* buf, size_t capacity) {
         ReadFilePrefix(backupPath, &bytes))
       ReplaceFileBytes(mainPath, bytes.data(), bytes.size());
   }
+}
+
+bool ReadSettingsFileOnly(const char* path, char* buf, size_t capacity) {
+  return ReadOnce(path, buf, capacity) == ReadResult::kOk;
 }
 
 bool FileExists(const char* path) {

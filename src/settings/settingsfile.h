@@ -36,6 +36,9 @@ void SetWriteCutAfterBytes(long long bytes);
 // main file once (as a whole, like a write) and the read is tried again.
 bool ReadSettingsFile(const char* path, char* buf, size_t capacity);
 
+// The same read and check without any restore, for reading the backup.
+bool ReadSettingsFileOnly(const char* path, char* buf, size_t capacity);
+
 bool FileExists(const char* path);
 
 // Removes the main file and the backup; failures are ignored.

@@ -6,6 +6,7 @@
 
 #include "framework/msgbox.h"
 #include "settings/globals.h"
+#include "settings/passwordcheck.h"
 #include "settings/settings.h"
 #include "settingsfixture.h"
 
@@ -257,16 +258,18 @@ TEST_F(RecordTest, SetPasswordKeepsEveryOtherLineAndTheBackup) {
   StoreMain(text);
   StoreBackup(text);
   const std::string backupBytes = ReadFileBytes(BackupPath());
-  ASSERT_TRUE(SetPassword("\xD0\xC2new"));
-  std::string back;
-  ASSERT_TRUE(ReadMain(&back));
-  EXPECT_EQ(back,
-            "Enable log:1\r\nPassword:\xD0\xC2new\r\nprogram name:\xB3\xCC\xD0\xF2\r\ninstall date:x\n\r\n");
-  EXPECT_EQ(ReadFileBytes(BackupPath()), backupBytes);
-  ASSERT_TRUE(SetPassword(""));
-  char pw[kValueSize] = "x";
-  ASSERT_TRUE(GetPassword(pw));
-  EXPECT_STREQ(pw, "");
+  for (const char* password : {"\xD0\xC2new", ""}) {
+    SCOPED_TRACE(password);
+    ASSERT_TRUE(SetPassword(password));
+    char pw[kValueSize] = {};
+    ASSERT_TRUE(GetPassword(pw));
+    EXPECT_EQ(MatchStoredPassword(password, pw), PasswordMatch::kHash) << "stored as its hash";
+    std::string back;
+    ASSERT_TRUE(ReadMain(&back));
+    EXPECT_EQ(back, "Enable log:1\r\nPassword:" + std::string(pw) +
+                        "\r\nprogram name:\xB3\xCC\xD0\xF2\r\ninstall date:x\n\r\n");
+    EXPECT_EQ(ReadFileBytes(BackupPath()), backupBytes);
+  }
 }
 
 TEST_F(RecordTest, SetPasswordWritesNothingWhenItCannot) {

@@ -149,7 +149,9 @@ TEST_F(SafeSaveTest, AFileHeldOpenIsStillWritten) {
 
 // Another process's filter reads the main file over and over: read, verify,
 // and copy the backup over it when the checksum does not match. Saves made
-// meanwhile are never undone by such a restore.
+// meanwhile are never undone by such a restore. (The reader pauses a
+// millisecond between reads: one that never lets go of the file gets the
+// in-place write that is the last resort.)
 TEST_F(SafeSaveTest, SavesSurviveAReaderThatRestoresOnMismatch) {
   const std::string texts[2] = {Settings("one", "0", 40), Settings("two", "1", 60)};
   StoreMain(texts[0]);
@@ -165,6 +167,7 @@ TEST_F(SafeSaveTest, SavesSurviveAReaderThatRestoresOnMismatch) {
       const size_t n = fread(raw.data(), 1, raw.size(), f);
       fclose(f);
       ++reads;
+      Sleep(1);
       if (UnsealSettingsBytes(raw.data(), n, out.data(), out.size()) == UnsealResult::kMismatch) {
         ++restores;
         CopyFileA(backupPath.c_str(), mainPath.c_str(), FALSE);
