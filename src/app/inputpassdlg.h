@@ -2,6 +2,7 @@
 // Callers read m_bAccepted after DoModal; the dialog ends only with the
 // right password or with Cancel.
 #pragma once
+#include "app/guesswait.h"
 #include "controls/themehelperst.h"
 #include "controls/xpstylebuttonst.h"
 #include "framework/afxwin.h"
@@ -18,16 +19,26 @@ class CInputPassDlg : public CDialog {
   void OnOK() override;
   void OnCancel() override;
   HBRUSH OnCtlColor(HDC hdc, HWND hCtl, UINT nCtlColor) override;
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+  // The factory password let the parent in: ask for an own one now, on the
+  // password page.
+  static void AskForOwnPassword();
 
   CThemeHelperSt m_themeHelper;
   CBrush m_whiteBrush;
   CXPStyleButtonSt m_btnCancel;
   CXPStyleButtonSt m_btnOK;
   CEdit m_editPassword;
+  // Wrong entries are counted across every prompt of the process.
+  CGuessWait m_wait;
 };
 
-// Whether entry opens the prompt. The stored password is compared whole and
-// byte for byte; when none can be read (both settings files unreadable) only
-// the factory password does, so neither an empty entry gets in nor is the
-// parent locked out.
+// Whether entry opens the prompt: CheckPassword (settings/passwordcheck.h).
+// The stored password is compared whole; when none can be read (both
+// settings files unreadable) only the factory password does, so neither an
+// empty entry gets in nor is the parent locked out.
 bool IsPasswordAccepted(const char* entry);
+
+// The count of wrong entries and the wait after them, for every prompt.
+GuessLimiter& PromptLimiter();

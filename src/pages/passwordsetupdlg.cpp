@@ -3,9 +3,26 @@
 #include <cstring>
 
 #include "resource.h"
+#include "settings/passwordcheck.h"
 #include "settings/settings.h"
 
-CPasswordSetupDlg::CPasswordSetupDlg() : CSettingsPage(IDD_PASSWORD_SETUP, true) {}
+namespace {
+constexpr UINT_PTR kWaitTimerId = 0x4D48;
+
+}  // namespace
+
+GuessLimiter& OldPasswordLimiter() {
+  static GuessLimiter limiter;
+  return limiter;
+}
+
+CPasswordSetupDlg::CPasswordSetupDlg()
+    : CSettingsPage(IDD_PASSWORD_SETUP, true), m_wait(OldPasswordLimiter(), kWaitTimerId) {}
+
+LRESULT CPasswordSetupDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_TIMER && m_wait.OnTimer(wParam)) return 0;
+  return CSettingsPage::WindowProc(message, wParam, lParam);
+}
 
 CPasswordSetupDlg::~CPasswordSetupDlg() {
   // The button points at the helper; let the window go before the helper does.
@@ -27,6 +44,7 @@ BOOL CPasswordSetupDlg::OnInitDialog() {
   // rather than a longer one being dropped when it is stored.
   for (const CEdit* edit : {&m_oldPassword, &m_newPassword, &m_confirmPassword})
     edit->SendMessage(EM_LIMITTEXT, kValueSize - 1);
+  m_wait.Attach(m_hWnd, IDC_PWD_CHANGE, IDC_PWD_WAIT);
   return TRUE;
 }
 
@@ -39,16 +57,19 @@ BOOL CPasswordSetupDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
 }
 
 void CPasswordSetupDlg::OnChangePassword() {
+  if (!m_wait.MayCheck()) return;  // during a wait a click is refused unseen
   if (AppMessageBox("确定要更新密码吗?", MB_OKCANCEL) != IDOK) return;
   const std::string oldText = m_oldPassword.GetWindowText();
   const std::string newText = m_newPassword.GetWindowText();
   const std::string confirmText = m_confirmPassword.GetWindowText();
-  char stored[kValueSize] = {};
-  GetPassword(stored);  // none found: the stored password counts as empty
-  if (oldText != stored) {
+  // A click posted while the question was open may come after a wrong entry.
+  if (!m_wait.MayCheck()) return;
+  if (!CheckOldPassword(oldText.c_str())) {
+    m_wait.NoteWrong();
     AppMessageBox("旧密码错误", MB_OK);
     return;
   }
+  m_wait.NoteRight();
   if (newText != confirmText) {
     AppMessageBox("新密码与确认密码不一致", MB_OK);
     return;

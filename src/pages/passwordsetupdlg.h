@@ -1,5 +1,6 @@
 // The password page: changes the stored password at once.
 #pragma once
+#include "app/guesswait.h"
 #include "controls/themehelperst.h"
 #include "controls/xpstylebuttonst.h"
 #include "pages/settingspage.h"
@@ -16,6 +17,7 @@ class CPasswordSetupDlg : public CSettingsPage {
   void DoDataExchange(CDataExchange* pDX) override;
   BOOL OnInitDialog() override;
   BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
  private:
   CEdit m_oldPassword;
@@ -23,4 +25,9 @@ class CPasswordSetupDlg : public CSettingsPage {
   CEdit m_confirmPassword;
   CXPStyleButtonSt m_changeButton;
   CThemeHelperSt m_themeHelper;
+  // Wrong old passwords are counted for the whole process.
+  CGuessWait m_wait;
 };
+
+// The count of wrong old passwords and the wait after them, process-wide.
+GuessLimiter& OldPasswordLimiter();

@@ -49,6 +49,7 @@
 
 // Password prompt
 #define IDC_PASSWORD            1044
+#define IDC_PASSWORD_WAIT       1045
 
 // About box
 #define IDC_MAILLINK            1062
@@ -62,6 +63,7 @@
 #define IDC_PWD_CONFIRM         1011
 #define IDC_PWD_NEW             1012
 #define IDC_PWD_CHANGE          1013
+#define IDC_PWD_WAIT            1019
 
 // Log page
 #define IDC_LOG_ENABLE          1014

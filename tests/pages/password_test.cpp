@@ -55,6 +55,7 @@ TEST_F(PasswordPageTest, ChangeAndItsMessages) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     DeleteSettingsFiles();
+    OldPasswordLimiter().NoteRight();
     if (c.stored) Store(Lines({"Enable log:0", std::string("Password:") + c.stored, "Log save time:3"}));
     boxes_.clear();
     AnswerQuestionWith(c.answer);
