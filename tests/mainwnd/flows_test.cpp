@@ -7,6 +7,7 @@
 #include "provider/filterprovider.h"
 #include "resource.h"
 #include "settings/globals.h"
+#include "settings/passwordcheck.h"
 
 namespace {
 
@@ -146,7 +147,9 @@ TEST_F(MainWindowTest, ClickedBackStillAsksPasswordChangeAloneDoesNot) {
       Click(dlg.m_exitButton.m_hWnd);
     });
     EXPECT_EQ(boxTexts, std::vector<std::string>{"确定要更新密码吗?"});
-    EXPECT_EQ(MainFileLines().at(0), "Password:newpass");
+    const std::string line = MainFileLines().at(0);
+    ASSERT_EQ(line.compare(0, 9, "Password:"), 0);
+    EXPECT_EQ(MatchStoredPassword("newpass", line.c_str() + 9), PasswordMatch::kHash);
   }
 }
 

@@ -1,6 +1,7 @@
 #include "pages/passwordsetupdlg.h"
 
 #include "pagesfixture.h"
+#include "settings/passwordcheck.h"
 #include "resource.h"
 
 namespace {
@@ -79,11 +80,16 @@ TEST_F(PasswordPageTest, ChangeAndItsMessages) {
     char stored[kValueSize] = {};
     if (c.storedAfter) {
       ASSERT_TRUE(GetPassword(stored));
-      EXPECT_STREQ(stored, c.storedAfter);
+      // A new password is stored as its hash; an unchanged one as it was.
+      if (c.storedAfter == std::string(c.stored)) {
+        EXPECT_STREQ(stored, c.storedAfter);
+      } else {
+        EXPECT_EQ(MatchStoredPassword(c.storedAfter, stored), PasswordMatch::kHash);
+      }
       std::string text(kSettingsCapacity, '\0');
       ASSERT_TRUE(ReadSettingsFile(PagesMainPath().c_str(), &text[0], text.size()));
       EXPECT_EQ(std::string(text.c_str()),
-                Lines({"Enable log:0", std::string("Password:") + c.storedAfter, "Log save time:3"}))
+                Lines({"Enable log:0", std::string("Password:") + stored, "Log save time:3"}))
           << "the other lines stay";
     } else {
       EXPECT_FALSE(GetPassword(stored));
@@ -113,5 +119,53 @@ TEST_F(PasswordPageTest, EnterAndEscapeNeitherEndNorHideAPage) {
   }
   EXPECT_EQ(Text(page, IDC_PWD_OLD), "typed");
   EXPECT_TRUE(boxes_.empty()) << "Enter is not a click on the change button";
+}
+}  // namespace
+
+namespace {
+// From the third wrong old password in a row on, the page waits before it
+// checks again: the button is disabled, the wait is shown, and a command
+// sent straight to the page is refused without a question.
+TEST_F(PasswordPageTest, WrongOldPasswordsAreSlowedDown) {
+  OldPasswordLimiter().NoteRight();
+  Store(Lines({"Password:secret", "Enable log:1"}));
+  AnswerQuestionWith(IDOK);
+  CPasswordSetupDlg page;
+  Open(page, IDD_PASSWORD_SETUP);
+  HWND button = page.GetDlgItem(IDC_PWD_CHANGE);
+  auto attempt = [&](const char* old) {
+    ::SetWindowTextA(page.GetDlgItem(IDC_PWD_OLD), old);
+    ::SetWindowTextA(page.GetDlgItem(IDC_PWD_NEW), "n3w");
+    ::SetWindowTextA(page.GetDlgItem(IDC_PWD_CONFIRM), "n3w");
+    ::SendMessageA(page, WM_COMMAND, MAKEWPARAM(IDC_PWD_CHANGE, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+  };
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_TRUE(::IsWindowEnabled(button)) << i;
+    attempt("wrong");
+  }
+  const DWORD third = GetTickCount();
+  EXPECT_EQ(boxes_.size(), 6u);
+  EXPECT_FALSE(::IsWindowEnabled(button));
+  EXPECT_EQ(Text(page, IDC_PWD_WAIT), "请等待1秒后再试");
+
+  boxes_.clear();
+  attempt("secret");
+  EXPECT_TRUE(boxes_.empty()) << "refused unseen during the wait";
+  char stored[kValueSize] = {};
+  ASSERT_TRUE(GetPassword(stored));
+  EXPECT_STREQ(stored, "secret");
+
+  while (!::IsWindowEnabled(button) && GetTickCount() - third < 5000) {
+    Pump();
+    ::Sleep(20);
+  }
+  EXPECT_TRUE(::IsWindowEnabled(button));
+  EXPECT_GE(GetTickCount() - third, 950u);
+  EXPECT_EQ(Text(page, IDC_PWD_WAIT), "");
+  attempt("secret");
+  ASSERT_EQ(boxes_.size(), 1u) << "the question alone";
+  ASSERT_TRUE(GetPassword(stored));
+  EXPECT_EQ(MatchStoredPassword("n3w", stored), PasswordMatch::kHash);
+  EXPECT_EQ(OldPasswordLimiter().wrongInARow(), 0);
 }
 }  // namespace
