@@ -8,6 +8,7 @@
 #include "e2edriver.h"
 #include "settingsfiles.h"
 #include "resource.h"
+#include "settings/passwordcheck.h"
 #include "settings/settingsfile.h"
 #include "settings/settingstext.h"
 #include "testutil.h"
@@ -56,9 +57,10 @@ SYSTEMTIME MondayStart() {
   return t;
 }
 
+// After the password line, which holds the hash of the factory password.
 std::string ExpectedTextBeforeInstallDate() {
   std::vector<std::string> lines = {
-      "Password:480273",         "Enable log:0",           "Log save time:3",
+      "Enable log:0",           "Log save time:3",
       "Enable adult filter:1",   "Adult filter degree:2",  "Flash Window filter:1",
       "Open Window filter:0",    "Web Video filter:0",     "Enable program filter:0",
       "Program filter type:0",   "Program list:",          "Talk limit name:icq.exe",
@@ -81,6 +83,12 @@ class ParentSessionTest : public ProgramTest {
   HWND EnterPassword(HWND prompt) {
     EXPECT_TRUE(SetControlText(prompt, IDC_PASSWORD, "480273"));
     ClickButton(prompt, IDOK);
+    HWND box = WaitForMessageBox(program.pid(), kStartMs);
+    EXPECT_NE(nullptr, box) << "no advice to change the factory password";
+    if (box) {
+      EXPECT_EQ("您正在使用初始密码，任何人都可能知道它。请现在在“密码设置”页设置您自己的密码。", MessageBoxText(box));
+      EXPECT_TRUE(AnswerMessageBox(box, IDOK));
+    }
     HWND main = WaitForTopWindow(MainWindowQuery(program.pid()), kStartMs);
     if (main) {
       EXPECT_TRUE(program.WaitForIdle());
@@ -133,7 +141,14 @@ TEST_F(ParentSessionTest, EditsSavedOnceAreShownAtTheNextStart) {
 
   static char text[kSettingsCapacity];
   ASSERT_TRUE(ReadSettingsFile(MainSettingsPath().c_str(), text, sizeof text));
-  const std::string saved = text;
+  std::string saved = text;
+  const size_t firstEnd = saved.find("\r\n");
+  ASSERT_NE(std::string::npos, firstEnd);
+  const std::string passwordLine = saved.substr(0, firstEnd);
+  ASSERT_EQ(0u, passwordLine.find("Password:"));
+  EXPECT_EQ(PasswordMatch::kHash, MatchStoredPassword("480273", passwordLine.c_str() + 9));
+  EXPECT_EQ(std::string::npos, saved.find("480273")) << "the password is not readable in the file";
+  saved = saved.substr(firstEnd + 2);
   const std::string expected = ExpectedTextBeforeInstallDate();
   ASSERT_GE(saved.size(), expected.size()) << saved;
   EXPECT_EQ(expected, saved.substr(0, expected.size()));

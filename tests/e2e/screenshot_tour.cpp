@@ -71,9 +71,25 @@ TEST(DISABLED_ScreenshotTour, AllViews) {
 
   HWND prompt = WaitForTopWindow(Query(pid, "密码验证"));
   ASSERT_NE(nullptr, prompt);
+  // Three wrong entries: the prompt makes the next one wait.
+  for (int i = 0; i < 3; ++i) {
+    SetControlText(prompt, IDC_PASSWORD, "wrong");
+    ClickButton(prompt, IDOK);
+    box = WaitForMessageBox(pid);
+    ASSERT_NE(nullptr, box);
+    ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+  }
+  tour.Shoot("02-password-wait", program);
+  for (const DWORD start = GetTickCount(); !IsWindowEnabled(GetDlgItem(prompt, IDOK)) && GetTickCount() - start < 10000;)
+    Sleep(50);
   SetControlText(prompt, IDC_PASSWORD, "480273");
   tour.Shoot("02-password-prompt", program);
   ClickButton(prompt, IDOK);
+  // The factory password: the advice to set an own one.
+  box = WaitForMessageBox(pid, 30000);
+  ASSERT_NE(nullptr, box);
+  tour.Shoot("02a-own-password-advice", program);
+  ASSERT_TRUE(AnswerMessageBox(box, IDOK));
 
   HWND main = WaitForTopWindow(Query(pid, "Halvenor", [](HWND h) { return !IsMessageBox(h); }), 30000);
   ASSERT_NE(nullptr, main);
