@@ -60,12 +60,12 @@ void CInputPassDlg::OnOK() {
   if (IsPasswordAccepted(entry.c_str())) {
     m_wait.NoteRight();
     m_bAccepted = TRUE;
-    g_bPromptOpen = false;
-    CDialog::OnOK();
     if (entry == kFactoryPassword) {
       ShowWindow(SW_HIDE);
-      AskForOwnPassword();
+      AskForOwnPassword();  // still counts as the prompt being open
     }
+    g_bPromptOpen = false;
+    CDialog::OnOK();
     return;
   }
   m_wait.NoteWrong();

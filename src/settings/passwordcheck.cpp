@@ -74,11 +74,13 @@ bool DerivePasswordKey(const char* password, size_t n, const unsigned char* salt
   if (!BCRYPT_SUCCESS(cng.open(&alg, BCRYPT_SHA256_ALGORITHM, nullptr, BCRYPT_ALG_HANDLE_HMAC_FLAG)))
     return false;
   // The API takes non-const buffers; it only reads them.
-  std::vector<unsigned char> pw(password, password + n), s(salt, salt + saltLen);
-  const NTSTATUS st = cng.derive(alg, pw.empty() ? nullptr : pw.data(), static_cast<ULONG>(n),
-                                 s.empty() ? nullptr : s.data(), static_cast<ULONG>(saltLen), iterations,
-                                 out, static_cast<ULONG>(outLen), 0);
-  if (!pw.empty()) SecureZeroMemory(pw.data(), pw.size());
+  // One spare byte, so that an empty password still has a buffer.
+  std::vector<unsigned char> pw(n + 1, 0), s(saltLen + 1, 0);
+  memcpy(pw.data(), password, n);
+  memcpy(s.data(), salt, saltLen);
+  const NTSTATUS st = cng.derive(alg, pw.data(), static_cast<ULONG>(n), s.data(), static_cast<ULONG>(saltLen),
+                                 iterations, out, static_cast<ULONG>(outLen), 0);
+  SecureZeroMemory(pw.data(), pw.size());
   cng.close(alg, 0);
   return BCRYPT_SUCCESS(st);
 }

@@ -51,7 +51,7 @@ bool WriteAll(HANDLE h, const char* data, size_t n) {
   return done == n;
 }
 
-// The folder part of path, with its backslash ("." when it has none).
+// The folder part of path, with its backslash (".\\" when it has none).
 std::string FolderOf(const char* path) {
   const char* slash = strrchr(path, '\\');
   return slash ? std::string(path, slash + 1) : std::string(".\\");
