@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 RUN = $(BUILD)/winerun.sh
 
-.PHONY: all setup configure build test run screenshots bench fuzz fuzz-replay dist test-dist clean
+.PHONY: all setup configure build test run screenshots bench fuzz fuzz-replay dist test-dist dist-screenshots clean
 
 all: build
 
@@ -33,6 +33,9 @@ dist: configure
 # Install and uninstall under Wine in a fresh prefix, and the help file.
 test-dist: dist
 	@bash dist/test-dist.sh $(BUILD)
+
+dist-screenshots: dist
+	@bash dist/screenshots.sh $(BUILD)
 
 # FUZZ_INPUTS: inputs in all, shared among the targets.
 FUZZ_INPUTS ?= 10000000
