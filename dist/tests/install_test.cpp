@@ -235,9 +235,12 @@ void SimulateRestart() {
 bool NameIsOurs(const char* name) {
   static const char* const kNames[] = {"Mossgrave.exe", "unins000.exe", "Quorvane.dll", "Telvaris.chm",
                                        "nf.cfg",        "spinf.sys",    "Halvenor",     "Halvenor.lnk"};
-  for (const char* n : kNames)
-    if (lstrcmpiA(name, n) == 0) return true;
   const size_t len = strlen(name);
+  for (const char* n : kNames) {
+    // Also "Quorvane.dll.<n>.del": a file in use moved aside for the restart.
+    const size_t nlen = strlen(n);
+    if (_strnicmp(name, n, nlen) == 0 && (name[nlen] == '\0' || name[nlen] == '.')) return true;
+  }
   // The uninstaller's temporary copy and files renamed away by a reinstall.
   if (len > 7 && _strnicmp(name, "hvu", 3) == 0 && lstrcmpiA(name + len - 4, ".tmp") == 0) return true;
   return len > 4 && lstrcmpiA(name + len - 4, ".old") == 0 && strstr(name, "Quorvane");
@@ -407,6 +410,11 @@ TEST(Install, UninstallerWithTheRightPasswordRemovesEverything) {
   HANDLE hold = CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(hold, INVALID_HANDLE_VALUE);
 
+  // The program running at its prompt is asked to end before its files go.
+  Program program;
+  ASSERT_TRUE(program.Start(ProgramDir() + "\\Mossgrave.exe"));
+  ASSERT_NE(WaitForTopWindow(PromptQuery(program.pid()), kStartMs), nullptr);
+
   Process uninst;
   ASSERT_TRUE(uninst.Start(ProgramDir() + "\\unins000.exe", ""));
   EnterPassword(uninst.pid(), kParentPassword);
@@ -419,6 +427,7 @@ TEST(Install, UninstallerWithTheRightPasswordRemovesEverything) {
   EXPECT_NE(MessageBoxText(box).find("重新启动"), std::string::npos) << "tells of the file left for the restart";
   ASSERT_TRUE(AnswerMessageBox(box, IDOK));
   EXPECT_EQ(uninst.Wait(kStartMs), 0);
+  EXPECT_TRUE(program.WaitForExit(0));
   EXPECT_TRUE(WaitUntil([] { return !FileIsThere(ProgramDir() + "\\unins000.exe"); }, kRemovalMs));
 
   EXPECT_TRUE(FileIsThere(held));

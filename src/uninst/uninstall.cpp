@@ -79,6 +79,11 @@ Removal RemoveFileNowOrAtRestart(const std::string& path) {
   if (attributes == INVALID_FILE_ATTRIBUTES) return Removal::kGone;
   if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
   if (DeleteFileA(path.c_str()) || !PathExists(path)) return Removal::kGone;
+  // Moved aside first where the platform allows it (a loaded library can be
+  // renamed): the name is free at once, so an installation made before the
+  // restart does not lose its new file to the pending deletion.
+  const std::string aside = path + "." + std::to_string(GetTickCount64()) + ".del";
+  if (MoveFileExA(path.c_str(), aside.c_str(), 0)) return ScheduleAtRestart(aside);
   return ScheduleAtRestart(path);
 }
 

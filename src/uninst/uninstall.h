@@ -17,8 +17,9 @@ extern const char kUninstallKey[];      // HKLM, 64-bit view: Programs and Featu
 // What removal did with one path.
 enum class Removal { kGone, kAtRestart, kFailed };
 
-// Deletes a file; one that cannot be deleted now (in use) is handed to the
-// system for deletion at the next restart. A missing file counts as gone.
+// Deletes a file; one that cannot be deleted now (in use) is renamed aside
+// where possible and handed to the system for deletion at the next restart.
+// A missing file counts as gone.
 Removal RemoveFileNowOrAtRestart(const std::string& path);
 // The same for an empty folder; a folder with files left in it is scheduled
 // too, so it goes at restart after the files scheduled before it.
