@@ -26,8 +26,8 @@ test: build
 QUORVANE_X64 ?= $(BUILD)/Quorvane.dll
 QUORVANE_X86 ?= $(BUILD)/x86/Quorvane.dll
 FILTER_LISTS ?= src/filter/lists
-dist: configure
-	@cmake --build $(BUILD) -j $(JOBS) --target Mossgrave unins000 dist_tests
+dist: build
+	@cmake --build $(BUILD) -j $(JOBS) --target dist_tests
 	@bash dist/make-dist.sh $(BUILD) "$(QUORVANE_X64)" "$(QUORVANE_X86)" "$(FILTER_LISTS)"
 
 # Install and uninstall under Wine in a fresh prefix, and the help file.
