@@ -389,11 +389,17 @@ TEST(Install, UninstallerRefusesAWrongPasswordAndRemovesNothing) {
     SCOPED_TRACE(args);
     Process uninst;
     ASSERT_TRUE(uninst.Start(ProgramDir() + "\\unins000.exe", args));
-    EnterPassword(uninst.pid(), std::string(kParentPassword) + "x");
-    HWND box = WaitForMessageBox(uninst.pid());
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(MessageBoxText(box), "密码错误");
-    ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+    // Near misses, and the factory password, which counts only when no
+    // settings can be read.
+    for (const std::string& wrong : {std::string(kParentPassword) + "x", std::string("kite-lantern-7"),
+                                     std::string(kFactoryPassword), std::string()}) {
+      SCOPED_TRACE(wrong);
+      EnterPassword(uninst.pid(), wrong);
+      HWND box = WaitForMessageBox(uninst.pid());
+      ASSERT_NE(box, nullptr);
+      EXPECT_EQ(MessageBoxText(box), "密码错误");
+      ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+    }
     HWND prompt = WaitForTopWindow(PromptQuery(uninst.pid()));
     ASSERT_NE(prompt, nullptr);
     ASSERT_TRUE(ClickButton(prompt, IDCANCEL));
@@ -401,6 +407,17 @@ TEST(Install, UninstallerRefusesAWrongPasswordAndRemovesNothing) {
     ExpectInstalled();
     EXPECT_EQ(ReadFileBytes(MainSettingsPath()), settings);
   }
+}
+
+// The helper switch of the uninstaller's temporary copy removes nothing of a
+// working installation, and a copy in the program folder never marks
+// itself for deletion.
+TEST(Install, CleanupSwitchLeavesAWorkingInstallationAlone) {
+  Process cleanup;
+  ASSERT_TRUE(cleanup.Start(ProgramDir() + "\\unins000.exe", "/cleanup 0 \"" + ProgramDir() + "\""));
+  EXPECT_NE(cleanup.Wait(kStartMs), 0);
+  ExpectInstalled();
+  EXPECT_EQ(PendingDeletions().find("unins000"), std::string::npos);
 }
 
 TEST(Install, UninstallerWithTheRightPasswordRemovesEverything) {
