@@ -48,7 +48,7 @@ wineboot -i >/dev/null 2>&1 || true
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 wineserver -w
 
-export HALVENOR_SETUP="$(winpath "$setup")"
+export HALVENOR_SETUP="$(winpath "$setup")" HALVENOR_STAGE="$(winpath "$stage")"
 export HALVENOR_LIB64=0 HALVENOR_LIB32=0
 [ -f "$stage/x64/Quorvane.dll" ] && HALVENOR_LIB64=1
 [ -f "$stage/x86/Quorvane.dll" ] && HALVENOR_LIB32=1

@@ -9,7 +9,7 @@
 // directory are the 64-bit ones.
 //
 // Environment (set by test-dist.sh): HALVENOR_SETUP, the setup program's
-// Windows path; HALVENOR_LIB64 / HALVENOR_LIB32 "1" when it carries the
+// Windows path; HALVENOR_STAGE, the folder of the files it carries; HALVENOR_LIB64 / HALVENOR_LIB32 "1" when it carries the
 // filter library; HALVENOR_LISTS the list files it carries, separated by ';'.
 #include <windows.h>
 #include <shlobj.h>
@@ -375,8 +375,14 @@ TEST(Install, ReinstallKeepsTheSettings) {
   ASSERT_EQ(RunSetupSilently(), 0);
   ASSERT_TRUE(StoreDefaultsWithPassword(kParentPassword));
   const std::string main = ReadFileBytes(MainSettingsPath()), backup = ReadFileBytes(BackupSettingsPath());
+  // Over a running program, as an upgrade usually comes: its file is in use.
+  Program program;
+  ASSERT_TRUE(program.Start(ProgramDir() + "\\Mossgrave.exe"));
+  ASSERT_NE(WaitForTopWindow(PromptQuery(program.pid()), kStartMs), nullptr);
   ASSERT_EQ(RunSetupSilently(), 0);
+  program.Kill();
   ExpectInstalled();
+  EXPECT_EQ(ReadFileBytes(ProgramDir() + "\\Mossgrave.exe"), ReadFileBytes(Env("HALVENOR_STAGE") + "\\Mossgrave.exe"));
   EXPECT_EQ(ReadFileBytes(MainSettingsPath()), main);
   EXPECT_EQ(ReadFileBytes(BackupSettingsPath()), backup);
 }
