@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 RUN = $(BUILD)/winerun.sh
 
-.PHONY: all setup configure build test run screenshots bench fuzz fuzz-replay clean
+.PHONY: all setup configure build test run screenshots bench fuzz fuzz-replay dist test-dist dist-screenshots clean
 
 all: build
 
@@ -19,6 +19,23 @@ build: configure
 test: build
 	@cd $(BUILD) && ctest --output-on-failure
 	@bash scripts/fuzz.sh replay
+	@$(MAKE) --no-print-directory test-dist
+
+# The setup program, $(BUILD)/dist/Halvenor-setup-<version>.exe. The filter
+# library and the filter lists are taken from these paths when they are there.
+QUORVANE_X64 ?= $(BUILD)/Quorvane.dll
+QUORVANE_X86 ?= $(BUILD)/x86/Quorvane.dll
+FILTER_LISTS ?= src/filter/lists
+dist: build
+	@cmake --build $(BUILD) -j $(JOBS) --target dist_tests
+	@bash dist/make-dist.sh $(BUILD) "$(QUORVANE_X64)" "$(QUORVANE_X86)" "$(FILTER_LISTS)"
+
+# Install and uninstall under Wine in a fresh prefix, and the help file.
+test-dist: dist
+	@bash dist/test-dist.sh $(BUILD)
+
+dist-screenshots: dist
+	@bash dist/screenshots.sh $(BUILD)
 
 # FUZZ_INPUTS: inputs in all, shared among the targets.
 FUZZ_INPUTS ?= 10000000
