@@ -53,8 +53,10 @@ BOOL CInputPassDlg::OnInitDialog() {
 }
 
 void CInputPassDlg::OnOK() {
-  // Accepted and ending; during a wait an entry is refused unseen.
-  if (m_bAccepted || !m_wait.MayCheck()) return;
+  // Accepted and ending; during a wait an entry is refused unseen. The
+  // wrong-entry box has no owner, so the prompt stays usable under it; an
+  // entry taken meanwhile would be undone once the box is answered.
+  if (m_bAccepted || m_bReportingWrong || !m_wait.MayCheck()) return;
   // The whole entry, however long: a cut copy could match a stored prefix.
   std::string entry = m_editPassword.GetWindowText();
   if (IsPasswordAccepted(entry.c_str())) {
@@ -69,7 +71,9 @@ void CInputPassDlg::OnOK() {
     return;
   }
   m_wait.NoteWrong();
+  m_bReportingWrong = true;
   AppMessageBox("密码错误", MB_OK);
+  m_bReportingWrong = false;
   m_editPassword.SetWindowText("");
   m_bAccepted = FALSE;
 }

@@ -32,6 +32,7 @@ class CInputPassDlg : public CDialog {
   CEdit m_editPassword;
   // Wrong entries are counted across every prompt of the process.
   CGuessWait m_wait;
+  bool m_bReportingWrong = false;  // the wrong-entry box is open
 };
 
 // Whether entry opens the prompt: CheckPassword (settings/passwordcheck.h).

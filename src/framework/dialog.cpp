@@ -113,6 +113,16 @@ BOOL CDialog::PreTranslateMessage(MSG* pMsg) {
   return FALSE;
 }
 
+LRESULT CDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_SYSCOLORCHANGE) {
+    // The system tells only top-level windows; controls that keep colours
+    // of their own hear of the change from their dialog.
+    for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+      ::SendMessageA(child, WM_SYSCOLORCHANGE, wParam, lParam);
+  }
+  return CWnd::WindowProc(message, wParam, lParam);
+}
+
 BOOL CDialog::OnCommand(WPARAM wParam, LPARAM) {
   // Menus and accelerators send code 0; buttons BN_CLICKED (also 0).
   if (HIWORD(wParam) != BN_CLICKED) return FALSE;

@@ -28,8 +28,25 @@ const char kSaveQuestion[] = "确定要保存参数吗?";
 const char kExitQuestion[] = "配置已更改,是否保存?";
 const char kUninstallQuestion[] = "确定要卸载本软件吗?";
 const char kHelpFileName[] = "Telvaris.chm";
+const char kSaveTooLong[] = "设置内容超出了设置文件的容量,没有保存任何设置。请减少选中的程序后再保存。";
+const char kSaveNotWritten[] = "无法写入设置文件,没有保存任何设置。请稍后再保存。";
+const char kSavePartlyWritten[] = "只有一个设置文件写入成功,设置只保存了一部分,下次启动可能仍是旧的设置。请再保存一次。";
 
 const char* const kNavItems[] = {"密码设置", "内容过滤设置", "时间限制设置", "程序过滤设置", "聊天限制设置"};
+}  // namespace
+
+namespace {
+// Marks a flow or a nested dialog as open for its scope.
+class FlowScope {
+ public:
+  explicit FlowScope(bool& flag) : m_flag(flag) { m_flag = true; }
+  ~FlowScope() { m_flag = false; }
+  FlowScope(const FlowScope&) = delete;
+  FlowScope& operator=(const FlowScope&) = delete;
+
+ private:
+  bool& m_flag;
+};
 }  // namespace
 
 CMossgraveDlg::CMossgraveDlg(CWnd* parent) : CDialog(IDD_MOSSGRAVE_DIALOG, parent) {
@@ -59,12 +76,16 @@ void CMossgraveDlg::DoDataExchange(CDataExchange* pDX) {
 
 BOOL CMossgraveDlg::OnInitDialog() {
   CDialog::OnInitDialog();
+  // The program runs elevated; the shell's announcement of its restart comes
+  // from a process with fewer rights and would be filtered out.
+  if (m_taskbarCreatedMsg) AllowMessageFromShell(m_taskbarCreatedMsg);
   AddTrayIcon();
   ::CoInitialize(nullptr);
 
   m_navImages.Create(32, 32, ILC_COLOR32 | ILC_MASK, 2, 2);
   HICON arrow = ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_ARROW_RIGHT));
   m_navImages.Add(arrow);
+  // The list only shares it (LVS_SHAREIMAGELISTS): m_navImages destroys it.
   m_navList.SetImageList(m_navImages, LVSIL_SMALL);
 
   RECT client;
@@ -161,15 +182,61 @@ void CMossgraveDlg::AddTrayIcon() {
   lstrcpynA(m_nid.szTip, kAppCaption, 64);
   HICON icon = ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME));
   m_nid.hIcon = icon;
-  ::Shell_NotifyIconA(NIM_ADD, &m_nid);
+  NotifyIcon(NIM_ADD, &m_nid);
   ::DestroyIcon(icon);
   m_nid.hIcon = nullptr;
 }
 
+BOOL CMossgraveDlg::NotifyIcon(DWORD message, NOTIFYICONDATAA* data) { return ::Shell_NotifyIconA(message, data); }
+
+bool CMossgraveDlg::AllowMessageFromShell(UINT message) {
+  // Looked up at run time: systems before Vista have no such filter and no such function.
+  using FilterFn = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
+  HMODULE user32 = ::GetModuleHandleA("user32.dll");
+  auto allow = user32 ? reinterpret_cast<FilterFn>(reinterpret_cast<void*>(
+                            ::GetProcAddress(user32, "ChangeWindowMessageFilterEx")))
+                      : nullptr;
+  constexpr DWORD kMsgFltAllow = 1;
+  return allow && allow(m_hWnd, message, kMsgFltAllow, nullptr);
+}
+
+namespace {
+// Whether a message queued for a window inside the settings window works
+// that window's controls. Painting and timers go on while it is hidden.
+bool WorksControls(const MSG& msg) {
+  switch (msg.message) {
+    case WM_NULL:
+    case WM_PAINT:
+    case WM_TIMER:
+    case 0x0118:  // the system's caret and scrolling timer
+      return false;
+    default:
+      break;
+  }
+  if (msg.message < WM_USER) return true;
+  // Control messages of the common controls (list view, date picker, ...);
+  // the pages' private messages lie below them.
+  char cls[16] = {};
+  ::GetClassNameA(msg.hwnd, cls, sizeof cls);
+  return msg.message >= 0x1000 && msg.message < 0x2000 && lstrcmpA(cls, "#32770") != 0;
+}
+}  // namespace
+
 BOOL CMossgraveDlg::PreTranslateMessage(MSG* pMsg) {
   // Neither key may end the settings window.
   if (pMsg->message == WM_KEYDOWN && (pMsg->wParam == VK_RETURN || pMsg->wParam == VK_ESCAPE)) return TRUE;
+  // While locked nothing works the pages, whoever posts the clicks.
+  if (m_bLocked && pMsg->hwnd != m_hWnd && ::IsChild(m_hWnd, pMsg->hwnd) && WorksControls(*pMsg)) return TRUE;
   return CDialog::PreTranslateMessage(pMsg);
+}
+
+void CMossgraveDlg::SetLocked(bool locked) {
+  if (m_bLocked == locked) return;
+  m_bLocked = locked;
+  for (CWnd* p : {static_cast<CWnd*>(&m_passwordPage), static_cast<CWnd*>(&m_programPage),
+                  static_cast<CWnd*>(&m_contentPage), static_cast<CWnd*>(&m_logPage),
+                  static_cast<CWnd*>(&m_talkPage), static_cast<CWnd*>(&m_timePage)})
+    if (p->m_hWnd) p->EnableWindow(!locked);
 }
 
 void CMossgraveDlg::DrawFrame() {
@@ -201,7 +268,28 @@ LRESULT CMossgraveDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         OnAbout();
         return 0;
       }
+      switch (wParam & 0xFFF0) {
+        case SC_RESTORE:
+        case SC_MAXIMIZE:
+        case SC_MINIMIZE:
+          // Each of them would show a hidden window.
+          if (m_bLocked || m_bClosed) return 0;
+          break;
+        default:
+          break;
+      }
       return Default();
+    case WM_WINDOWPOSCHANGING: {
+      // Every way of showing a window meets here: a locked one stays hidden.
+      auto* pos = reinterpret_cast<WINDOWPOS*>(lParam);
+      if ((m_bLocked || m_bClosed) && pos) pos->flags &= ~SWP_SHOWWINDOW;
+      return Default();
+    }
+    case WM_WINDOWPOSCHANGED: {
+      const auto* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
+      if (pos && (pos->flags & SWP_HIDEWINDOW)) SetLocked(true);
+      return Default();
+    }
     case WM_TRAYNOTIFY:
       OnTrayNotify(static_cast<UINT>(lParam));
       return 0;
@@ -240,10 +328,13 @@ LRESULT CMossgraveDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 BOOL CMossgraveDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
+  // The settings window has neither an OK nor a Cancel: it ends only by its
+  // close, which runs the close handler.
+  if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) return TRUE;
   if (HIWORD(wParam) == BN_CLICKED) {
     switch (LOWORD(wParam)) {
       case IDC_SAVE:
-        OnSave();
+        if (!m_bLocked) OnSave();  // settings change only behind the password
         return TRUE;
       case IDC_EXIT:
       case ID_TRAY_EXIT:
@@ -302,6 +393,21 @@ void CMossgraveDlg::ShowMainWindow(int cmd) {
   ::ShowWindow(main, cmd);
 }
 
+bool CMossgraveDlg::AskPassword() {
+  if (m_bPromptOpen || m_bClosed) return false;
+  bool accepted = false;
+  {
+    FlowScope prompt(m_bPromptOpen);
+    accepted = CheckPassword();
+  }
+  return accepted && !m_bClosed && !m_bCloseWaiting;
+}
+
+void CMossgraveDlg::ShowAfterPassword() {
+  SetLocked(false);
+  ShowMainWindow(SW_SHOW);
+}
+
 bool CMossgraveDlg::CheckPassword() {
   CInputPassDlg prompt;
   prompt.DoModal();
@@ -331,12 +437,13 @@ void CMossgraveDlg::OnTrayNotify(UINT mouseMessage) {
       break;
     }
     case WM_LBUTTONDBLCLK: {
-      if (g_bPromptOpen) break;
+      if (g_bPromptOpen || m_bClosed) break;
       const bool visible = IsWindowVisible(), minimised = IsIconic();
       if (visible && minimised) {
         ShowMainWindow(SW_SHOWNORMAL);
       } else if (!visible) {
-        if (CheckPassword()) ShowMainWindow(SW_SHOW);
+        if (AskPassword()) ShowAfterPassword();
+        RunWaitingClose();
       }
       break;
     }
@@ -346,13 +453,23 @@ void CMossgraveDlg::OnTrayNotify(UINT mouseMessage) {
 }
 
 void CMossgraveDlg::OnShowMainWindow() {
-  if (IsWindowVisible()) return;
-  if (CheckPassword()) ShowMainWindow(SW_SHOW);
+  if (m_bClosed || IsWindowVisible()) return;
+  if (AskPassword()) ShowAfterPassword();
+  RunWaitingClose();
 }
 
 void CMossgraveDlg::OnAbout() {
-  CAboutDlg about;
-  about.DoModal();
+  if (m_bAboutOpen || m_bClosed) return;
+  {
+    FlowScope open(m_bAboutOpen);
+    CAboutDlg about;
+    about.DoModal();
+  }
+  RunWaitingClose();
+}
+
+void CMossgraveDlg::RunWaitingClose() {
+  if (m_bCloseWaiting && !NestedOpen()) SendMessage(WM_CLOSE);
 }
 
 void CMossgraveDlg::OnHelpTopics() {
@@ -362,7 +479,7 @@ void CMossgraveDlg::OnHelpTopics() {
   ShellOpen(help.c_str(), "");
 }
 
-void CMossgraveDlg::SaveAllSettings() {
+CMossgraveDlg::SaveResult CMossgraveDlg::SaveAllSettings() {
   SaveValues values;
   char password[kValueSize] = {};
   GetPasswordForSave(password);
@@ -377,58 +494,72 @@ void CMossgraveDlg::SaveAllSettings() {
   values.installDate = date;
 
   const std::string text = BuildSettingsText(values);
+  std::string sealed;
+  if (!SealSettingsText(text.c_str(), &sealed)) return SaveResult::kTooLong;
   char path[kPathSize] = {};
-  if (GetMainSettingsPath(path)) WriteSettingsFile(path, text.c_str());
+  const bool mainWritten = GetMainSettingsPath(path) && WriteSettingsFile(path, text.c_str());
   char backup[kPathSize] = {};
-  if (GetBackupSettingsPath(backup)) WriteSettingsFile(backup, text.c_str());
+  const bool backupWritten = GetBackupSettingsPath(backup) && WriteSettingsFile(backup, text.c_str());
+  if (mainWritten && backupWritten) return SaveResult::kSaved;
+  return mainWritten || backupWritten ? SaveResult::kPartlyWritten : SaveResult::kNothingWritten;
 }
 
-namespace {
-// Marks a flow as running for its scope.
-class FlowScope {
- public:
-  explicit FlowScope(bool& flag) : m_flag(flag) { m_flag = true; }
-  ~FlowScope() { m_flag = false; }
-  FlowScope(const FlowScope&) = delete;
-  FlowScope& operator=(const FlowScope&) = delete;
-
- private:
-  bool& m_flag;
-};
-}  // namespace
+bool CMossgraveDlg::FinishSave() {
+  // A save the parent is not told of would pass for a saved one: every
+  // refused write is reported and the change stays marked.
+  const char* report = nullptr;
+  switch (SaveAllSettings()) {
+    case SaveResult::kSaved:
+      g_bSettingsChanged = false;
+      return true;
+    case SaveResult::kTooLong:
+      report = kSaveTooLong;
+      break;
+    case SaveResult::kNothingWritten:
+      report = kSaveNotWritten;
+      break;
+    case SaveResult::kPartlyWritten:
+      report = kSavePartlyWritten;
+      break;
+  }
+  g_bSettingsChanged = true;
+  AppMessageBox(report, MB_OK);
+  return false;
+}
 
 void CMossgraveDlg::OnSave() {
-  if (m_bInFlow) return;
+  if (m_bInFlow || m_bClosed) return;
   {
     FlowScope flow(m_bInFlow);
-    if (AppMessageBox(kSaveQuestion, MB_OKCANCEL) == IDOK) {
-      SaveAllSettings();
-      g_bSettingsChanged = false;
-    }
+    if (AppMessageBox(kSaveQuestion, MB_OKCANCEL) == IDOK) FinishSave();
   }
-  if (m_bCloseWaiting) SendMessage(WM_CLOSE);
+  RunWaitingClose();
 }
 
 void CMossgraveDlg::OnExit() {
-  if (m_bInFlow) return;
+  if (m_bInFlow || m_bClosed) return;
+  bool saveFailed = false;
   {
     FlowScope flow(m_bInFlow);
     if (g_bSettingsChanged && AppMessageBox(kExitQuestion, MB_OKCANCEL) == IDOK &&
-        AppMessageBox(kSaveQuestion, MB_OKCANCEL) == IDOK) {
-      SaveAllSettings();
-      g_bSettingsChanged = false;
-    }
+        AppMessageBox(kSaveQuestion, MB_OKCANCEL) == IDOK)
+      saveFailed = !FinishSave();
+  }
+  // A failed save keeps the program open, so the changes can be saved again.
+  if (saveFailed) {
+    RunWaitingClose();
+    return;
   }
   SendMessage(WM_CLOSE);
 }
 
 void CMossgraveDlg::OnUninstall() {
-  if (m_bInFlow) return;
+  if (m_bInFlow || m_bClosed) return;
   bool confirmed = false;
   {
     FlowScope flow(m_bInFlow);
     // Removing the filter is the parent's decision: the same check as showing the window.
-    confirmed = CheckPassword() && AppMessageBox(kUninstallQuestion, MB_OKCANCEL) == IDOK;
+    confirmed = AskPassword() && AppMessageBox(kUninstallQuestion, MB_OKCANCEL) == IDOK;
     if (confirmed) {
       DeleteSettingsFiles();
       RemoveFilterProvider();
@@ -437,13 +568,14 @@ void CMossgraveDlg::OnUninstall() {
       ShellOpen(uninstaller, "/silent");
     }
   }
-  if (confirmed || m_bCloseWaiting) SendMessage(WM_CLOSE);
+  if (confirmed) SendMessage(WM_CLOSE);
+  RunWaitingClose();
 }
 
 void CMossgraveDlg::OnClose() {
   if (m_bClosed) return;
-  if (m_bInFlow) {
-    // A flow's question is open; the close comes once the flow is over.
+  if (NestedOpen()) {
+    // A nested dialog is open; the close comes once it is over.
     m_bCloseWaiting = true;
     return;
   }
@@ -453,6 +585,6 @@ void CMossgraveDlg::OnClose() {
   StopProgramScan();
   g_installedPrograms.RemoveAll();
   g_chosenPrograms.RemoveAll();
-  ::Shell_NotifyIconA(NIM_DELETE, &m_nid);
-  Default();
+  NotifyIcon(NIM_DELETE, &m_nid);
+  EndDialog(IDCANCEL);
 }

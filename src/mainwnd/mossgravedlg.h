@@ -26,8 +26,10 @@ class CMossgraveDlg : public CDialog {
   BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
   void PostNcDestroy() override;
 
+  // What became of a full save's two files.
+  enum class SaveResult { kSaved, kTooLong, kNothingWritten, kPartlyWritten };
   // Rebuilds the whole settings text from the pages and writes both files.
-  void SaveAllSettings();
+  SaveResult SaveAllSettings();
   // Flows started by the buttons, menus and the tray.
   void OnSave();
   void OnExit();
@@ -42,6 +44,14 @@ class CMossgraveDlg : public CDialog {
   virtual bool CheckPassword();
   // Starts a program through the shell; tests replace it.
   virtual void ShellOpen(const char* file, const char* parameters);
+  // Shell_NotifyIconA; tests replace it.
+  virtual BOOL NotifyIcon(DWORD message, NOTIFYICONDATAA* data);
+  // Lets a message through the system's filter of messages from less
+  // privileged processes; false where the system has no such filter.
+  virtual bool AllowMessageFromShell(UINT message);
+
+  // Hidden windows are locked: only the password check shows them again.
+  bool IsLocked() const { return m_bLocked; }
 
  protected:
   void DoDataExchange(CDataExchange* pDX) override;
@@ -54,6 +64,14 @@ class CMossgraveDlg : public CDialog {
   void PlaceBelowToolbar();
   void ShowMainWindow(int cmd);
   CWnd* PageOfIndex(LPARAM index);
+  // The password check, at most one at a time; false once a close is due.
+  bool AskPassword();
+  void ShowAfterPassword();
+  void SetLocked(bool locked);
+  bool NestedOpen() const { return m_bInFlow || m_bAboutOpen || m_bPromptOpen; }
+  // Runs a close that waited for the nested dialogs, once the last is over.
+  void RunWaitingClose();
+  bool FinishSave();
 
  public:
   CToolBar m_toolBar;
@@ -74,9 +92,13 @@ class CMossgraveDlg : public CDialog {
 
  private:
   UINT m_taskbarCreatedMsg;
-  // A flow's question is open: no second flow runs inside it, and a close
-  // that arrives meanwhile waits until the flow is over.
+  // A flow's question, the About box or a password check is open: no second
+  // of its kind opens inside it, and a close that arrives meanwhile waits
+  // until all of them are over.
   bool m_bInFlow = false;
+  bool m_bAboutOpen = false;
+  bool m_bPromptOpen = false;
+  bool m_bLocked = false;
   bool m_bCloseWaiting = false;
   bool m_bClosed = false;
 };

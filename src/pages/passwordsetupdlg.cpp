@@ -74,7 +74,11 @@ void CPasswordSetupDlg::OnChangePassword() {
     AppMessageBox("新密码与确认密码不一致", MB_OK);
     return;
   }
-  SetPassword(newText.c_str());
+  if (!SetPassword(newText.c_str())) {
+    // The edits stay filled, so the parent sees what was refused.
+    AppMessageBox("新密码没有保存:密码最长255字节(一个汉字占两个字节),或者设置文件无法写入。", MB_OK);
+    return;
+  }
   m_oldPassword.SetWindowText("");
   m_newPassword.SetWindowText("");
   m_confirmPassword.SetWindowText("");

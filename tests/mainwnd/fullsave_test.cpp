@@ -5,11 +5,13 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "mainwnd_fixture.h"
 #include "pages/programscan.h"
 #include "resource.h"
 #include "settings/globals.h"
+#include "settingsfiles.h"
 
 namespace {
 
@@ -121,4 +123,84 @@ TEST_F(MainWindowTest, CheckedProgramsKnownToTheTableAreWritten) {
     EXPECT_EQ(Between(lines, "Program list:", "Enable time limit:0"), expected);
     dlg.EndDialog(IDCANCEL);
   });
+}
+
+namespace {
+const char kTooLong[] = "设置内容超出了设置文件的容量,没有保存任何设置。请减少选中的程序后再保存。";
+const char kNotWritten[] = "无法写入设置文件,没有保存任何设置。请稍后再保存。";
+const char kPartly[] = "只有一个设置文件写入成功,设置只保存了一部分,下次启动可能仍是旧的设置。请再保存一次。";
+
+// Holds a file open without sharing, as another program can.
+class HeldFile {
+ public:
+  explicit HeldFile(const std::string& path)
+      : h_(::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)) {}
+  ~HeldFile() {
+    if (h_ != INVALID_HANDLE_VALUE) ::CloseHandle(h_);
+  }
+  bool held() const { return h_ != INVALID_HANDLE_VALUE; }
+
+ private:
+  HANDLE h_;
+};
+
+// So many ticked programs with long paths that the text exceeds the file.
+void TickProgramsBeyondTheLimit(TestMainDlg& dlg) {
+  StopProgramScan();
+  HWND page = dlg.m_programPage.m_hWnd;
+  HWND list = ::GetDlgItem(page, IDC_PROGRAM_LIST);
+  ::SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+  g_installedPrograms.RemoveAll();
+  g_installedPrograms.InitBuckets(1024);
+  const std::string folder = "C:\\" + std::string(230, 'p') + "\\";
+  for (int i = 0; i < 420; ++i) {
+    const std::string name = "Program " + std::to_string(i);
+    ASSERT_TRUE(g_installedPrograms.Insert(name.c_str(), Dup((folder + name + ".exe").c_str())));
+  }
+  ::SendMessageA(page, WM_SCANDONE, 0, 0);
+  CListCtrl view;
+  view.m_hWnd = list;
+  ASSERT_EQ(view.GetItemCount(), 420);
+  for (int i = 0; i < 420; ++i) view.SetCheck(i, TRUE);
+  view.m_hWnd = nullptr;
+}
+}  // namespace
+
+TEST_F(MainWindowTest, EveryFailedWriteOfASaveIsToldAndTheChangeKept) {
+  enum Cause { kMainHeld, kBackupHeld, kBothHeld, kTextTooLong };
+  const struct {
+    const char* name;
+    Cause cause;
+    bool byExit;
+    const char* report;
+    bool mainKept, backupKept;
+  } cases[] = {
+      {"main file held open", kMainHeld, false, kPartly, true, false},
+      {"backup held open", kBackupHeld, false, kPartly, false, true},
+      {"both held open", kBothHeld, false, kNotWritten, true, true},
+      {"text over the limit", kTextTooLong, false, kTooLong, true, true},
+      {"exit's save, main held open: the window stays", kMainHeld, true, kPartly, true, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteDefaultSettings();
+    boxTexts.clear();
+    const std::string mainBefore = MainFileBytes(), backupBefore = BackupFileBytes();
+    TestMainDlg dlg;
+    RunModal(dlg, [&] {
+      if (c.cause == kTextTooLong) TickProgramsBeyondTheLimit(dlg);
+      g_bSettingsChanged = true;
+      HeldFile main(c.cause == kMainHeld || c.cause == kBothHeld ? MainSettingsPath() : std::string());
+      HeldFile backup(c.cause == kBackupHeld || c.cause == kBothHeld ? BackupSettingsPath() : std::string());
+      boxAnswers = {IDOK, IDOK};
+      Click(c.byExit ? dlg.m_exitButton.m_hWnd : dlg.m_saveButton.m_hWnd);
+      ASSERT_FALSE(boxTexts.empty());
+      EXPECT_EQ(boxTexts.back(), c.report);
+      EXPECT_TRUE(g_bSettingsChanged) << "the parent must still be asked to save";
+      EXPECT_TRUE(::IsWindow(dlg.m_hWnd));
+      dlg.EndDialog(IDCANCEL);
+    });
+    EXPECT_EQ(MainFileBytes() == mainBefore, c.mainKept);
+    EXPECT_EQ(BackupFileBytes() == backupBefore, c.backupKept);
+  }
 }

@@ -15,8 +15,26 @@ class TestMainDlg : public CMossgraveDlg {
  public:
   bool CheckPassword() override {
     ++passwordChecks;
+    if (duringCheck) duringCheck();
     return passwordAnswer;
   }
+  BOOL NotifyIcon(DWORD message, NOTIFYICONDATAA* data) override {
+    iconCalls.push_back({message, data->hWnd, data->uID, data->uCallbackMessage});
+    return TRUE;
+  }
+  bool AllowMessageFromShell(UINT message) override {
+    allowed.push_back(message);
+    return CMossgraveDlg::AllowMessageFromShell(message);
+  }
+  struct IconCall {
+    DWORD message;
+    HWND hWnd;
+    UINT id;
+    UINT callback;
+  };
+  std::function<void()> duringCheck;  // runs while the password check is open
+  std::vector<IconCall> iconCalls;
+  std::vector<UINT> allowed;
   void ShellOpen(const char* file, const char* parameters) override {
     launches.push_back(std::string(file) + "|" + parameters);
   }

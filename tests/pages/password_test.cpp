@@ -8,6 +8,14 @@ namespace {
 constexpr char kQuestion[] = "确定要更新密码吗?";
 constexpr char kWrongOld[] = "旧密码错误";
 constexpr char kMismatch[] = "新密码与确认密码不一致";
+constexpr char kRefused[] = "新密码没有保存:密码最长255字节(一个汉字占两个字节),或者设置文件无法写入。";
+
+// 255 characters that fit the edit but take 510 bytes.
+std::string ChineseOf255() {
+  std::string s;
+  for (int i = 0; i < 255; ++i) s += "汉";
+  return s;
+}
 
 struct Box {
   std::string text;
@@ -32,6 +40,7 @@ class PasswordPageTest : public PageTest {
 };
 
 TEST_F(PasswordPageTest, ChangeAndItsMessages) {
+  const std::string tooLong = ChineseOf255();
   const struct {
     const char* what;
     const char* stored;  // null: no settings file
@@ -50,7 +59,10 @@ TEST_F(PasswordPageTest, ChangeAndItsMessages) {
       {"mismatch", "secret", "secret", "n3w", "n4w", IDOK, {kMismatch}, "secret", false},
       {"wrong old wins over mismatch", "secret", "nope", "n3w", "n4w", IDOK, {kWrongOld}, "secret", false},
       {"empty new password", "secret", "secret", "", "", IDOK, {}, "", true},
-      {"no file: empty old passes", nullptr, "", "n3w", "n3w", IDOK, {}, nullptr, true},
+      {"no file: empty old passes, the refused write is told", nullptr, "", "n3w", "n3w", IDOK, {kRefused},
+       nullptr, false},
+      {"255 Chinese characters are refused and told", "secret", "secret", tooLong.c_str(), tooLong.c_str(), IDOK,
+       {kRefused}, "secret", false},
       {"no file: any other old is wrong", nullptr, "480273", "n3w", "n3w", IDOK, {kWrongOld}, nullptr, false},
   };
   for (const auto& c : cases) {
