@@ -27,6 +27,52 @@ CSettingsPage::CSettingsPage(UINT idTemplate, bool whitePage) : CDialog(idTempla
 
 CSettingsPage::~CSettingsPage() = default;
 
+namespace {
+// Visual styles draw group boxes, check boxes and radio buttons in the
+// theme's colours whatever WM_CTLCOLORSTATIC says; those of a white page go
+// unthemed so their captions keep the page's colours. Push buttons keep it.
+void UnthemeColouredControls(HWND page) {
+  // Loaded by the common controls where styles are active; absent, nothing is themed.
+  HMODULE uxtheme = ::GetModuleHandleA("uxtheme.dll");
+  using SetThemeFn = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
+  using GetThemeFn = HANDLE(WINAPI*)(HWND);
+  auto setTheme = uxtheme ? reinterpret_cast<SetThemeFn>(reinterpret_cast<void*>(
+                                ::GetProcAddress(uxtheme, "SetWindowTheme")))
+                          : nullptr;
+  auto getTheme = uxtheme ? reinterpret_cast<GetThemeFn>(reinterpret_cast<void*>(
+                                ::GetProcAddress(uxtheme, "GetWindowTheme")))
+                          : nullptr;
+  if (!setTheme || !getTheme) return;
+  for (HWND child = ::GetWindow(page, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+    char cls[16] = {};
+    ::GetClassNameA(child, cls, sizeof cls);
+    if (lstrcmpiA(cls, "Button") != 0) continue;
+    switch (::GetWindowLongPtrA(child, GWL_STYLE) & BS_TYPEMASK) {
+      case BS_GROUPBOX:
+      case BS_CHECKBOX:
+      case BS_AUTOCHECKBOX:
+      case BS_3STATE:
+      case BS_AUTO3STATE:
+      case BS_RADIOBUTTON:
+      case BS_AUTORADIOBUTTON:
+        setTheme(child, L"", L"");
+        // Some implementations ignore the empty names; a class list that
+        // names no class has the same effect there.
+        if (getTheme(child)) setTheme(child, L" ", L" ");
+        break;
+      default:
+        break;
+    }
+  }
+}
+}  // namespace
+
+BOOL CSettingsPage::OnInitDialog() {
+  BOOL result = CDialog::OnInitDialog();
+  if (m_brushWhite.m_h) UnthemeColouredControls(m_hWnd);
+  return result;
+}
+
 LRESULT CSettingsPage::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_PAINT) {
     CPaintDC paint(m_hWnd);  // validates the client area; nothing is drawn into it

@@ -18,6 +18,7 @@ class CSettingsPage : public CDialog {
   CSettingsPage(UINT idTemplate, bool whitePage);
   ~CSettingsPage() override;
 
+  BOOL OnInitDialog() override;
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
   HBRUSH OnCtlColor(HDC hdc, HWND hCtl, UINT nCtlColor) override;
 

@@ -114,3 +114,53 @@ TEST_F(CommonPageTest, EnterAndEscapeLeaveEveryPageShown) {
   }
 }
 }  // namespace
+
+namespace {
+// The window's theme, or null; null also where visual styles are absent.
+HANDLE ThemeOf(HWND h) {
+  HMODULE uxtheme = ::GetModuleHandleA("uxtheme.dll");
+  using GetThemeFn = HANDLE(WINAPI*)(HWND);
+  auto get = uxtheme ? reinterpret_cast<GetThemeFn>(reinterpret_cast<void*>(::GetProcAddress(uxtheme, "GetWindowTheme")))
+                     : nullptr;
+  return get ? get(h) : nullptr;
+}
+}  // namespace
+
+TEST_F(CommonPageTest, GroupCaptionsKeepThePageColoursUnderVisualStyles) {
+  StoreDefault();
+  for (const PageKind& k : kPages) {
+    if (!k.white) continue;
+    SCOPED_TRACE(k.name);
+    std::unique_ptr<CDialog> page = k.make();
+    Open(*page, k.id);
+    ::RedrawWindow(*page, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Pump();
+    int groups = 0;
+    for (HWND c = ::GetWindow(*page, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT)) {
+      char cls[16] = {};
+      ::GetClassNameA(c, cls, sizeof cls);
+      if (lstrcmpiA(cls, "Button") != 0) continue;
+      const LONG_PTR type = ::GetWindowLongPtrA(c, GWL_STYLE) & BS_TYPEMASK;
+      const bool coloured = type == BS_GROUPBOX || type == BS_AUTOCHECKBOX || type == BS_CHECKBOX ||
+                            type == BS_AUTORADIOBUTTON || type == BS_RADIOBUTTON;
+      if (coloured) EXPECT_EQ(ThemeOf(c), nullptr) << "control " << ::GetDlgCtrlID(c) << " is still themed";
+      if (type != BS_GROUPBOX) continue;
+      ++groups;
+      // The caption: the box's top rows, where the text interrupts the frame.
+      RECT r;
+      ::GetClientRect(c, &r);
+      HDC dc = ::GetDC(c);
+      int green = 0, black = 0;
+      for (int y = 0; y < 14 && y < r.bottom; ++y)
+        for (int x = 0; x < r.right && x < 120; ++x) {
+          const COLORREF p = ::GetPixel(dc, x, y);
+          green += p == kPageLabelColour;
+          black += p == RGB(0, 0, 0);
+        }
+      ::ReleaseDC(c, dc);
+      EXPECT_GT(green, 0) << "caption of group " << ::GetDlgCtrlID(c) << " is not dark green";
+      EXPECT_EQ(black, 0) << "caption of group " << ::GetDlgCtrlID(c) << " has black text";
+    }
+    EXPECT_GT(groups, 0);
+  }
+}
