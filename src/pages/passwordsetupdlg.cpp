@@ -57,6 +57,14 @@ BOOL CPasswordSetupDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
 }
 
 void CPasswordSetupDlg::OnChangePassword() {
+  // The boxes have no owner: clicks under them must not stack a second change.
+  if (m_bAsking) return;
+  m_bAsking = true;
+  ChangePassword();
+  m_bAsking = false;
+}
+
+void CPasswordSetupDlg::ChangePassword() {
   if (!m_wait.MayCheck()) return;  // during a wait a click is refused unseen
   if (AppMessageBox("确定要更新密码吗?", MB_OKCANCEL) != IDOK) return;
   const std::string oldText = m_oldPassword.GetWindowText();

@@ -20,6 +20,9 @@ class CPasswordSetupDlg : public CSettingsPage {
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
  private:
+  void ChangePassword();
+
+ private:
   CEdit m_oldPassword;
   CEdit m_newPassword;
   CEdit m_confirmPassword;
@@ -27,6 +30,7 @@ class CPasswordSetupDlg : public CSettingsPage {
   CThemeHelperSt m_themeHelper;
   // Wrong old passwords are counted for the whole process.
   CGuessWait m_wait;
+  bool m_bAsking = false;  // the change's question or a message of it is open
 };
 
 // The count of wrong old passwords and the wait after them, process-wide.

@@ -132,6 +132,26 @@ TEST_F(PasswordPageTest, EnterAndEscapeNeitherEndNorHideAPage) {
   EXPECT_EQ(Text(page, IDC_PWD_OLD), "typed");
   EXPECT_TRUE(boxes_.empty()) << "Enter is not a click on the change button";
 }
+TEST_F(PasswordPageTest, ClicksUnderAnOpenQuestionStackNoSecondChange) {
+  StoreDefault();
+  CPasswordSetupDlg page;
+  Open(page, IDD_PASSWORD_SETUP);
+  int nested = 0;
+  SetMessageBoxHook([&](const char* text, const char*, UINT) {
+    boxes_.push_back({text, "", 0});
+    if (boxes_.size() == 1)
+      for (int i = 0; i < 20; ++i) Click(page, IDC_PWD_CHANGE);
+    else
+      ++nested;
+    return IDCANCEL;
+  });
+  Click(page, IDC_PWD_CHANGE);
+  EXPECT_EQ(nested, 0);
+  ASSERT_EQ(boxes_.size(), 1u);
+  // Once it is answered, the button asks again.
+  Click(page, IDC_PWD_CHANGE);
+  EXPECT_EQ(boxes_.size(), 2u);
+}
 }  // namespace
 
 namespace {
