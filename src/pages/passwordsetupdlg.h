@@ -22,7 +22,6 @@ class CPasswordSetupDlg : public CSettingsPage {
  private:
   void ChangePassword();
 
- private:
   CEdit m_oldPassword;
   CEdit m_newPassword;
   CEdit m_confirmPassword;
