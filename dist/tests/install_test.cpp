@@ -314,11 +314,21 @@ std::string ReadMainSettings() {
 }
 
 // Enters the password into a prompt of pid and confirms it.
+// Waits out the prompt's pause after repeated wrong entries (its OK button
+// is disabled then), then enters the password.
 void EnterPassword(DWORD pid, const std::string& password) {
   HWND prompt = WaitForTopWindow(PromptQuery(pid), kStartMs);
   ASSERT_NE(prompt, nullptr);
+  ASSERT_TRUE(WaitUntil([prompt] { return IsWindowEnabled(GetDlgItem(prompt, IDOK)) != FALSE; }, kStartMs));
   ASSERT_TRUE(SetControlText(prompt, IDC_PASSWORD, password));
   ASSERT_TRUE(ClickButton(prompt, IDOK));
+}
+
+void AnswerFactoryPasswordAdvice(DWORD pid) {
+  HWND box = WaitForMessageBox(pid, kStartMs);
+  ASSERT_NE(box, nullptr);
+  EXPECT_NE(MessageBoxText(box).find("初始密码"), std::string::npos);
+  ASSERT_TRUE(AnswerMessageBox(box, IDOK));
 }
 
 TEST(Install, SilentSetupPutsEveryPartInPlace) {
@@ -355,12 +365,15 @@ TEST(Install, ProgramStartsFromTheShortcutAndWritesTheDefaults) {
   EXPECT_TRUE(FileIsThere(BackupSettingsPath()));
 
   // The uninstall flow of the installed program: password, question; the
-  // uninstaller it starts removes the rest without a word.
+  // uninstaller it starts removes the rest without a word. Each entry of the
+  // factory password brings the advice to set an own one.
   EnterPassword(program.pid(), kFactoryPassword);
+  AnswerFactoryPasswordAdvice(program.pid());
   HWND main = WaitForTopWindow(MainWindowQuery(program.pid()), kStartMs);
   ASSERT_NE(main, nullptr);
   PostMessageA(main, WM_COMMAND, ID_UNINSTALL, 0);
   EnterPassword(program.pid(), kFactoryPassword);
+  AnswerFactoryPasswordAdvice(program.pid());
   box = WaitForMessageBox(program.pid());
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(MessageBoxText(box), "确定要卸载本软件吗?");
