@@ -8,6 +8,8 @@
 
 namespace qv {
 
+class FilterLists;
+
 enum class Protocol { kTcp, kUdp, kRaw };
 
 enum class Reason { kNone, kTime, kProgram, kChat, kAdult, kPopup, kFlash, kVideo };
@@ -65,10 +67,18 @@ class Engine {
   Engine& operator=(const Engine&) = delete;
 
   // Builds the rules from a settings text (NUL-terminated, as unsealed).
-  // An empty or null text means no restriction.
+  // An empty or null text means no restriction. The lists are read at the
+  // first Load (built-in lists plus the files of env.listDirectory) and
+  // kept for later ones with the same folder. The password is not kept.
+  // Load must not run while another thread is in Decide: a library that
+  // reloads builds a second Engine and swaps it in.
   void Load(const char* settingsText, const Environment& env);
 
+  // Lists made elsewhere (tests, the bench); later Loads keep them.
+  void SetLists(std::shared_ptr<const FilterLists> lists);
+
   // The decision for a new connection, a datagram, or the first bytes sent.
+  // Safe to call from many threads at once.
   Verdict Decide(const Context& context) const;
 
   // A short HTTP 403 answer with a Chinese (GBK) page naming the reason.
@@ -77,6 +87,9 @@ class Engine {
  private:
   struct Rules;
   std::unique_ptr<Rules> rules_;
+  std::shared_ptr<const FilterLists> lists_;
+  std::string listFolder_;
+  bool listsGiven_ = false;
 };
 
 }  // namespace qv

@@ -1,0 +1,388 @@
+#include "filter/engine.h"
+
+#include <cstring>
+#include <vector>
+
+#include "filter/filterlists.h"
+#include "filter/protocols.h"
+#include "filter/textnorm.h"
+#include "settings/listedprograms.h"
+#include "settings/settingstext.h"
+
+namespace qv {
+
+const char* ReasonName(Reason reason) {
+  switch (reason) {
+    case Reason::kNone: return "none";
+    case Reason::kTime: return "time";
+    case Reason::kProgram: return "program";
+    case Reason::kChat: return "chat";
+    case Reason::kAdult: return "adult";
+    case Reason::kPopup: return "popup";
+    case Reason::kFlash: return "flash";
+    case Reason::kVideo: return "video";
+  }
+  return "none";
+}
+
+struct Engine::Rules {
+  bool timeLimit = false;
+  int start[7] = {}, end[7] = {};  // seconds of the day, Monday first
+  bool programFilter = false;
+  bool allowList = false;
+  StringTable programs;
+  std::vector<std::string> chatNames;  // lower case
+  bool adult = false;
+  int adultLimit = kAdultScoreHigh;  // 0: banned list only
+  bool popup = false, flash = false, video = false;
+  std::string windowsPrefix;   // normalised, ending in '\'
+  std::string controlProgram;  // normalised
+  std::string (*longPath)(const std::string&) = nullptr;
+  std::shared_ptr<const FilterLists> lists;
+
+  bool ContentFilters() const { return adult || popup || flash || video; }
+};
+
+Engine::Engine() : rules_(new Rules) {}
+Engine::~Engine() = default;
+
+namespace {
+
+std::string Normalized(const std::string& path) {
+  std::string out;
+  NormalizePath(path.data(), path.size(), &out);
+  return out;
+}
+
+// The value of key, or "" when the key or its line end is missing.
+std::string Value(const char* text, const char* key) {
+  char value[kValueSize] = {};
+  if (!FindSettingsValue(text, key, value, sizeof value)) return std::string();
+  return value;
+}
+
+bool Flag(const char* text, const char* key) { return ReadFlagValue(Value(text, key).c_str()); }
+
+int SecondsOfDay(const char* text, const char* key) {
+  int h = 0, m = 0, s = 0;
+  ReadTimeValue(Value(text, key).c_str(), h, m, s);  // a missing key reads 00:00:00
+  return h * 3600 + m * 60 + s;
+}
+
+void AddProgram(StringTable* table, const std::string& path) {
+  const std::string n = Normalized(path);
+  if (!n.empty()) table->Insert(HashBytes(n.data(), n.size()), n.data(), n.size(), 1);
+}
+
+// Every "Talk limit name:" value in the text, to its line end or the end of
+// the text (the control program asks for the key and name anywhere).
+std::vector<std::string> ChatNames(const char* text) {
+  std::vector<std::string> names;
+  const size_t keyLen = strlen(kKeyTalkLimitName);
+  for (const char* at = strstr(text, kKeyTalkLimitName); at; at = strstr(at, kKeyTalkLimitName)) {
+    at += keyLen;
+    const char* end = strstr(at, "\r\n");
+    size_t len = end ? static_cast<size_t>(end - at) : strlen(at);
+    if (len > kValueSize - 1) len = kValueSize - 1;
+    std::string name = Normalized(std::string(at, len));
+    name = name.substr(FileNameStart(name.data(), name.size()));
+    if (!name.empty()) names.push_back(std::move(name));
+  }
+  return names;
+}
+
+// text with every var (compared without case) replaced by with.
+std::string ReplaceNoCase(const std::string& text, const char* var, const char* with) {
+  const size_t n = strlen(var);
+  std::string out;
+  size_t i = 0;
+  while (i < text.size()) {
+    bool match = text.size() - i >= n;
+    for (size_t k = 0; match && k < n; ++k) match = AsciiLower(text[i + k]) == AsciiLower(var[k]);
+    if (match) {
+      out += with;
+      i += n;
+    } else {
+      out += text[i++];
+    }
+  }
+  return out;
+}
+
+bool IsLoopback(const Address& a) {
+  if (a.family == 4) return a.bytes[0] == 127;
+  if (a.family == 6) {
+    static const uint8_t kOne[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
+    static const uint8_t kMapped[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff};
+    if (memcmp(a.bytes, kOne, 16) == 0) return true;
+    return memcmp(a.bytes, kMapped, 12) == 0 && a.bytes[12] == 127;
+  }
+  return false;
+}
+
+bool InWindow(int t, int start, int end) {
+  if (start <= end) return t >= start && t <= end;
+  return t >= start || t <= end;  // crosses midnight
+}
+
+// Extension of the last path segment, lower case, without the dot.
+bool PathHasExtension(const Span& path, const char* const* exts) {
+  size_t dot = path.length;
+  for (size_t i = path.length; i > 0; --i) {
+    const char c = path.data[i - 1];
+    if (c == '/') break;
+    if (c == '.') {
+      dot = i - 1;
+      break;
+    }
+  }
+  if (dot == path.length) return false;
+  const Span ext{path.data + dot + 1, path.length - dot - 1};
+  for (const char* const* e = exts; *e; ++e)
+    if (SpanEqualsNoCase(ext, *e)) return true;
+  return false;
+}
+
+const char* const kFlashExtensions[] = {"swf", "spl", nullptr};
+const char* const kMediaExtensions[] = {
+    "flv", "f4v", "mp4", "m4v", "m4s", "m4a", "mov", "webm", "mkv", "avi", "wmv", "asf", "asx", "rm",
+    "rmvb", "ram", "3gp", "mpg", "mpeg", "ts", "m3u8", "m3u", "mpd", "pls", "mp3", "aac", "ogg",
+    "oga", "ogv", "opus", "wav", "wma", "flac", "mid", "midi", nullptr};
+
+bool IsFlashType(const Span& t) {
+  return SpanEqualsNoCase(t, "application/x-shockwave-flash") || SpanEqualsNoCase(t, "application/futuresplash");
+}
+
+bool IsMediaType(const Span& t) {
+  return SpanStartsNoCase(t, "video/") || SpanStartsNoCase(t, "audio/") ||
+         SpanEqualsNoCase(t, "application/vnd.apple.mpegurl") || SpanEqualsNoCase(t, "application/x-mpegurl") ||
+         SpanEqualsNoCase(t, "application/dash+xml") || SpanEqualsNoCase(t, "application/vnd.ms-sstr+xml") ||
+         SpanEqualsNoCase(t, "application/vnd.rn-realmedia");
+}
+
+}  // namespace
+
+void Engine::SetLists(std::shared_ptr<const FilterLists> lists) {
+  lists_ = std::move(lists);
+  listsGiven_ = lists_ != nullptr;
+  rules_->lists = lists_;
+}
+
+void Engine::Load(const char* text, const Environment& env) {
+  std::unique_ptr<Rules> r(new Rules);
+  r->longPath = env.longPath;
+  if (!env.windowsDirectory.empty()) {
+    r->windowsPrefix = Normalized(env.windowsDirectory);
+    if (r->windowsPrefix.empty() || r->windowsPrefix.back() != '\\') r->windowsPrefix += '\\';
+  }
+  if (!env.controlProgram.empty()) r->controlProgram = Normalized(env.controlProgram);
+
+  if (!listsGiven_ && (!lists_ || listFolder_ != env.listDirectory)) {
+    auto lists = std::make_shared<FilterLists>();
+    lists->AddBuiltin();
+    lists->AddDirectory(env.listDirectory);
+    lists->Finish();
+    lists_ = std::move(lists);
+    listFolder_ = env.listDirectory;
+  }
+  r->lists = lists_;
+
+  if (text && *text) {
+    r->timeLimit = Flag(text, kKeyEnableTimeLimit);
+    for (int d = 0; d < 7; ++d) {
+      r->start[d] = SecondsOfDay(text, kTimeKeys[2 * d]);
+      r->end[d] = SecondsOfDay(text, kTimeKeys[2 * d + 1]);
+    }
+    r->programFilter = Flag(text, kKeyEnableProgramFilter);
+    r->allowList = Flag(text, kKeyProgramFilterType);
+    if (r->programFilter) {
+      for (const ProgramEntry& e : ParseListedPrograms(text)) {
+        std::vector<std::string> forms{e.path};
+        if (env.expand && e.path.find('%') != std::string::npos) {
+          // A 32-bit host expands %ProgramFiles% to the x86 folder, while the
+          // 64-bit scan meant its own: both forms are listed.
+          std::string wide = ReplaceNoCase(e.path, "%ProgramFiles%", "%ProgramW6432%");
+          wide = ReplaceNoCase(wide, "%CommonProgramFiles%", "%CommonProgramW6432%");
+          forms[0] = env.expand(e.path);
+          if (wide != e.path) {
+            wide = env.expand(wide);
+            if (wide.find("%ProgramW6432%") == std::string::npos &&
+                wide.find("%CommonProgramW6432%") == std::string::npos)
+              forms.push_back(wide);
+          }
+        }
+        for (const std::string& path : forms) {
+          AddProgram(&r->programs, path);
+          if (env.longPath) AddProgram(&r->programs, env.longPath(path));
+        }
+      }
+    }
+    r->chatNames = ChatNames(text);
+    r->adult = Flag(text, kKeyEnableAdultFilter);
+    switch (ReadDigitValue(Value(text, kKeyAdultFilterDegree).c_str())) {
+      case 2: r->adultLimit = kAdultScoreMedium; break;
+      case 3: r->adultLimit = 0; break;
+      default: r->adultLimit = kAdultScoreHigh; break;  // 1, and 0 for none chosen
+    }
+    r->popup = Flag(text, kKeyPopupFilter);
+    r->flash = Flag(text, kKeyFlashFilter);
+    r->video = Flag(text, kKeyWebVideoFilter);
+  }
+  rules_ = std::move(r);
+}
+
+Verdict Engine::Decide(const Context& c) const {
+  Verdict v;
+  const Rules& r = *rules_;
+  if (IsLoopback(c.remote)) return v;
+
+  // The program, normalised on the stack for the usual lengths.
+  char small[512];
+  std::string large;
+  const char* prog = nullptr;
+  size_t progLen = 0;
+  if (c.programPath && *c.programPath) {
+    const char* raw = c.programPath;
+    size_t rawLen = strlen(raw);
+    std::string longForm;
+    if (r.longPath && memchr(raw, '~', rawLen)) {
+      longForm = r.longPath(raw);
+      if (!longForm.empty()) raw = longForm.c_str(), rawLen = longForm.size();
+    }
+    if (rawLen + 2 <= sizeof small) {
+      progLen = NormalizePathInto(raw, rawLen, small);
+      prog = small;
+    } else {
+      NormalizePath(raw, rawLen, &large);
+      prog = large.data();
+      progLen = large.size();
+    }
+    if (!r.controlProgram.empty() && progLen == r.controlProgram.size() &&
+        memcmp(prog, r.controlProgram.data(), progLen) == 0)
+      return v;
+  }
+
+  auto block = [&v](Reason why) {
+    v.block = true;
+    v.reason = why;
+    return v;
+  };
+
+  if (r.timeLimit) {
+    const int day = ((c.now.weekday % 7) + 7 + 6) % 7;  // Sunday 0 -> index 6
+    const int t = c.now.hour * 3600 + c.now.minute * 60 + c.now.second;
+    if (!InWindow(t, r.start[day], r.end[day])) return block(Reason::kTime);
+  }
+
+  if (prog) {
+    const bool system = !r.windowsPrefix.empty() && progLen > r.windowsPrefix.size() &&
+                        memcmp(prog, r.windowsPrefix.data(), r.windowsPrefix.size()) == 0;
+    if (r.programFilter && !system) {
+      const bool listed = r.programs.Find(HashBytes(prog, progLen), prog, progLen) != 0;
+      if (listed != r.allowList) return block(Reason::kProgram);
+    }
+    if (!r.chatNames.empty()) {
+      const size_t nameAt = FileNameStart(prog, progLen);
+      const size_t nameLen = progLen - nameAt;
+      for (const std::string& name : r.chatNames)
+        if (name.size() == nameLen && memcmp(name.data(), prog + nameAt, nameLen) == 0)
+          return block(Reason::kChat);
+    }
+  }
+
+  if (!r.ContentFilters() || !c.data || c.dataLength == 0 || !r.lists) return v;
+  const uint8_t* data = c.data;
+  const size_t n = c.dataLength < kMaxInspectBytes ? c.dataLength : kMaxInspectBytes;
+
+  char host[kMaxHostLength + 1];
+  size_t hostLen = 0;
+  HttpRequest http;
+  if (c.remote.port == 53 && c.protocol != Protocol::kRaw) {
+    hostLen = ParseDnsQueryName(data, n, c.protocol == Protocol::kTcp, host);
+  } else if (c.protocol == Protocol::kTcp) {
+    if (data[0] == 22) {
+      hostLen = ParseTlsServerName(data, n, host);
+    } else if (ParseHttpRequest(data, n, &http)) {
+      v.isHttp = true;
+      hostLen = NormalizeHost(http.host.data, http.host.length, host);
+    }
+  }
+  if (hostLen > 0) v.host.assign(host, hostLen);
+
+  const uint16_t bits = hostLen ? r.lists->HostBits(host, hostLen) : 0;
+  if (r.adult) {
+    if (bits & kListAdult) return block(Reason::kAdult);
+    if (r.adultLimit > 0) {
+      KeywordMatcher::Seen seen;
+      const KeywordMatcher& k = r.lists->keywords();
+      k.Scan(host, hostLen, false, &seen);
+      if (v.isHttp) k.Scan(http.target.data, http.target.length, true, &seen);
+      if (seen.score >= r.adultLimit) return block(Reason::kAdult);
+    }
+  }
+  if (r.popup && (bits & kListPopup)) return block(Reason::kPopup);
+  if (r.flash && v.isHttp &&
+      (PathHasExtension(http.path, kFlashExtensions) || IsFlashType(http.accept) || IsFlashType(http.contentType)))
+    return block(Reason::kFlash);
+  if (r.video) {
+    if (bits & kListVideo) return block(Reason::kVideo);
+    if (v.isHttp && (PathHasExtension(http.path, kMediaExtensions) || IsMediaType(http.accept) ||
+                     IsMediaType(http.contentType)))
+      return block(Reason::kVideo);
+  }
+  return v;
+}
+
+std::string Engine::BlockPage(const Verdict& verdict) {
+  const char* why;
+  switch (verdict.reason) {
+    case Reason::kTime: why = "\xcf\xd6\xd4\xda\xb2\xbb\xca\xc7\xd4\xca\xd0\xed\xc9\xcf\xcd\xf8\xb5\xc4\xca\xb1\xbc\xe4"; break;
+    case Reason::kProgram: why = "\xb4\xcb\xb3\xcc\xd0\xf2\xb2\xbb\xd4\xca\xd0\xed\xca\xb9\xd3\xc3\xcd\xf8\xc2\xe7"; break;
+    case Reason::kChat: why = "\xc1\xc4\xcc\xec\xb9\xa4\xbe\xdf\xb2\xbb\xd4\xca\xd0\xed\xca\xb9\xd3\xc3\xcd\xf8\xc2\xe7"; break;
+    case Reason::kAdult: why = "\xbb\xc6\xc9\xab\xc4\xda\xc8\xdd\xcd\xf8\xd2\xb3"; break;
+    case Reason::kPopup: why = "\xb5\xaf\xb3\xf6\xb4\xb0\xbf\xda\xbb\xf2\xb9\xe3\xb8\xe6"; break;
+    case Reason::kFlash: why = "Flash(\xb6\xaf\xbb\xad)"; break;
+    case Reason::kVideo: why = "\xd4\xda\xcf\xdf\xca\xd3\xd2\xf4\xc6\xb5"; break;
+    default: why = "\xbc\xd2\xb3\xa4\xb5\xc4\xc9\xe8\xd6\xc3"; break;
+  }
+  // The host came from the network: only the bytes a host name may hold go
+  // into the page, so no markup can.
+  std::string host;
+  for (char ch : verdict.host) {
+    const char c = AsciiLower(ch);
+    if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_') host += c;
+  }
+  if (host.size() > kMaxHostLength) host.resize(kMaxHostLength);
+
+  std::string body =
+      "<!DOCTYPE html>\r\n<html><head><meta charset=\"gbk\"><title>"
+      "\xcd\xf8\xd2\xb3\xd2\xd1\xb1\xbb\xd7\xe8\xd6\xb9"  // page blocked
+      "</title></head>\r\n<body style=\"font-family:sans-serif;margin:3em\">\r\n<h1>"
+      "\xb4\xcb\xcd\xf8\xd2\xb3\xd2\xd1\xb1\xbb\xd7\xe8\xd6\xb9"  // this page is blocked
+      "</h1>\r\n<p>"
+      "\xbc\xd2\xb3\xa4\xb5\xc4\xc9\xcf\xcd\xf8\xc9\xe8\xd6\xc3\xb2\xbb\xd4\xca\xd0\xed\xb4\xf2\xbf\xaa"
+      "\xb4\xcb\xcd\xf8\xd2\xb3\xa1\xa3"  // the parent's settings do not allow it
+      "</p>\r\n<p>"
+      "\xd4\xad\xd2\xf2\xa3\xba";  // reason:
+  body += why;
+  body += "</p>\r\n";
+  if (!host.empty()) {
+    body += "<p>\xcd\xf8\xd6\xb7\xa3\xba";  // address:
+    body += host;
+    body += "</p>\r\n";
+  }
+  body += "</body></html>\r\n";
+
+  std::string page =
+      "HTTP/1.1 403 Forbidden\r\n"
+      "Content-Type: text/html; charset=GBK\r\n"
+      "Cache-Control: no-store\r\n"
+      "Connection: close\r\n"
+      "Content-Length: ";
+  page += std::to_string(body.size());
+  page += "\r\n\r\n";
+  page += body;
+  return page;
+}
+
+}  // namespace qv

@@ -1,0 +1,41 @@
+// Byte-level normal forms the engine compares in: paths the way Windows
+// compares them, host names the way DNS does. Code page 936 aware: the
+// second byte of a double-byte character is never folded or turned into a
+// separator, though it may look like 'A'..'Z' or '\'.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace qv {
+
+// FNV-1a, 64 bits.
+constexpr uint64_t kHashSeed = 1469598103934665603ull;
+inline uint64_t HashByte(uint64_t h, unsigned char c) { return (h ^ c) * 1099511628211ull; }
+uint64_t HashBytes(const char* s, size_t n);
+// The hash of the bytes taken from the last to the first: the hash a
+// DomainTable lookup builds while it walks a host name from its end.
+uint64_t HashBytesReversed(const char* s, size_t n);
+
+inline bool IsGbkLead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+inline char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+
+// A path in the form the engine compares: ASCII letters lower case, '/' as
+// '\', runs of separators as one (a leading "\\" of a share kept), a "\\?\"
+// prefix dropped, surrounding quotes and spaces dropped. Appends to out.
+void NormalizePath(const char* path, size_t n, std::string* out);
+// The same into a buffer of at least n + 2 bytes; answers the length.
+size_t NormalizePathInto(const char* path, size_t n, char* out);
+
+// The file name part of a normalised path (after its last separator).
+// Works on the byte positions that NormalizePath left as separators.
+size_t FileNameStart(const char* normalizedPath, size_t n);
+
+// A host name as compared: ASCII lower case, one trailing dot dropped.
+// Answers its length, or 0 (out empty) when the name is empty, longer than
+// kMaxHostLength or holds a byte no host name holds: a name cut short would
+// be looked up under a parent it does not have.
+constexpr size_t kMaxHostLength = 253;
+size_t NormalizeHost(const char* host, size_t n, char out[kMaxHostLength + 1]);
+
+}  // namespace qv
