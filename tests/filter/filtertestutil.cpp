@@ -14,12 +14,10 @@ std::string Settings(std::initializer_list<std::string> lines) {
   return t + BuildDefaultSettingsText();
 }
 
-namespace {
 std::string Lower(std::string s) {
   for (char& c : s) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
   return s;
 }
-}  // namespace
 
 std::string Expand(const std::string& text) {
   static const std::pair<const char*, const char*> kVars[] = {

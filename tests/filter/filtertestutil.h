@@ -39,6 +39,8 @@ std::vector<uint8_t> Bytes(const std::string& s);
 qv::Verdict DecideBytes(const qv::Engine& engine, const std::vector<uint8_t>& bytes, uint16_t port,
                         qv::Protocol protocol = qv::Protocol::kTcp);
 
+std::string Lower(std::string s);
+
 extern const char kBrowser[];  // a program outside the Windows folder, never listed
 
 }  // namespace qvtest
