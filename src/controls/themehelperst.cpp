@@ -1,5 +1,7 @@
 #include "controls/themehelperst.h"
 
+#include "framework/systemlibrary.h"
+
 namespace {
 using OpenThemeDataFn = HTHEME(WINAPI*)(HWND, LPCWSTR);
 using CloseThemeDataFn = HRESULT(WINAPI*)(HTHEME);
@@ -16,7 +18,7 @@ Fn As(FARPROC p) {
 CThemeHelperSt::CThemeHelperSt() : CThemeHelperSt("UxTheme.dll") {}
 
 CThemeHelperSt::CThemeHelperSt(const char* libraryName) {
-  m_hDll = libraryName ? ::LoadLibraryA(libraryName) : nullptr;
+  m_hDll = libraryName ? LoadSystemLibrary(libraryName) : nullptr;
 }
 
 CThemeHelperSt::~CThemeHelperSt() {

@@ -8,8 +8,8 @@
 class CThemeHelperSt {
  public:
   CThemeHelperSt();
-  // Loads another library in its place (tests: a name that does not exist
-  // gives a helper without a library).
+  // Loads another library in its place, from the system directory as well
+  // (tests: a name that is not there gives a helper without a library).
   explicit CThemeHelperSt(const char* libraryName);
   virtual ~CThemeHelperSt();
   CThemeHelperSt(const CThemeHelperSt&) = delete;

@@ -2,31 +2,37 @@
 
 #include <vector>
 
+#include "framework/systemlibrary.h"
+
 namespace {
 
 typedef int(WSPAPI* WriteProviderOrderFn)(LPDWORD, DWORD);
 
-// mingw-w64 has no import library for sporder.dll, and newer systems export
-// the function from ws2_32 itself, so it is looked up by name.
 WriteProviderOrderFn LookUpWriteProviderOrder() {
   static WriteProviderOrderFn fn = nullptr;
   static bool looked = false;
   if (!looked) {
     looked = true;
-    const wchar_t* modules[] = {L"sporder.dll", L"ws2_32.dll"};
-    for (const wchar_t* name : modules) {
-      HMODULE module = LoadLibraryW(name);
-      if (!module) continue;
-      fn = reinterpret_cast<WriteProviderOrderFn>(
-          reinterpret_cast<void*>(GetProcAddress(module, "WSCWriteProviderOrder")));
-      if (fn) break;
-      FreeLibrary(module);
-    }
+    fn = reinterpret_cast<WriteProviderOrderFn>(
+        reinterpret_cast<void*>(FindProviderOrderFunction("WSCWriteProviderOrder")));
   }
   return fn;
 }
 
 }  // namespace
+
+// mingw-w64 has no import library for sporder.dll, and newer systems export
+// the order functions from ws2_32 itself, so they are looked up by name.
+FARPROC FindProviderOrderFunction(const char* name) {
+  const char* modules[] = {"sporder.dll", "ws2_32.dll"};
+  for (const char* module : modules) {
+    HMODULE library = LoadSystemLibrary(module);
+    if (!library) continue;
+    if (FARPROC fn = GetProcAddress(library, name)) return fn;
+    FreeLibrary(library);
+  }
+  return nullptr;
+}
 
 int CRealCatalogue::EnumProtocols(WSAPROTOCOL_INFOW* buffer, DWORD* bufferLength, int* error) {
   return WSCEnumProtocols(nullptr, buffer, bufferLength, error);

@@ -10,3 +10,7 @@ class CRealCatalogue : public ICatalogue {
   int WriteProviderOrder(const DWORD* ids, DWORD count) override;
   int DeinstallProvider(const GUID& providerId, int* error) override;
 };
+
+// The named function of the provider-order library, or of ws2_32 where the
+// system has none; both from the system directory. The library stays loaded.
+FARPROC FindProviderOrderFunction(const char* name);
