@@ -112,6 +112,9 @@ void PickBaseEntries(const WSAPROTOCOL_INFOW* records, int count, BaseEntries* b
   for (int i = 0; i < count; ++i) {
     const WSAPROTOCOL_INFOW& r = records[i];
     if (r.iAddressFamily != AF_INET) continue;
+    // A layered entry standing first (another product's) leads nowhere by
+    // itself: the base is the first record that is a provider or a chain.
+    if (r.ProtocolChain.ChainLen < BASE_PROTOCOL) continue;
     for (int kind = 0; kind < kBaseKinds; ++kind) {
       if (bases->found[kind] || r.iProtocol != kBaseProtocols[kind]) continue;
       bases->found[kind] = true;

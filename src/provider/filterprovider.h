@@ -38,7 +38,8 @@ struct BaseEntries {
 };
 
 // The first IPv4 record for raw IP (protocol 0), TCP (6) and UDP (17), each
-// picked independently in catalogue order.
+// picked independently in catalogue order; layered entries (chain length 0)
+// are passed over, base providers and chains of any length are taken.
 void PickBaseEntries(const WSAPROTOCOL_INFOW* records, int count, BaseEntries* bases);
 
 // The layered entry made from the raw base: named "Layered IP", chain length 0.

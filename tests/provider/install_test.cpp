@@ -52,6 +52,21 @@ DWORD AddForeignTcpChainFirst(CSimCatalogue& sim, DWORD tcpBase, int length, con
   return chainId;
 }
 
+// Another product's layered entry (chain length 0) over the given base, put
+// first in the catalogue, as its installer leaves it.
+DWORD AddForeignLayeredFirst(CSimCatalogue& sim, DWORD base) {
+  WSAPROTOCOL_INFOW r = *sim.FindById(base);
+  r.ProtocolChain.ChainLen = LAYERED_PROTOCOL;
+  r.dwServiceFlags1 = 0;
+  wcscpy(r.szProtocol, L"Other layered");
+  const DWORD id = sim.AddRecord(r, kOtherLsp);
+  std::vector<DWORD> ids = sim.Ids();
+  ids.pop_back();
+  ids.insert(ids.begin(), id);
+  EXPECT_EQ(0, sim.WriteProviderOrder(ids.data(), static_cast<DWORD>(ids.size())));
+  return id;
+}
+
 struct ExpectedChain {
   std::wstring name;
   int protocol;
@@ -81,6 +96,30 @@ const InstallCase kInstallCases[] = {
      [](CSimCatalogue& sim) {
        Bases b = AddUsualProviders(sim);
        DWORD chain = AddForeignTcpChainFirst(sim, b.tcp, 2, L"Other over [TCP]");
+       const WSAPROTOCOL_INFOW* r = sim.FindById(chain);
+       return Expected{
+           {{L"Layered TCP/IP over [Other over [TCP]]", IPPROTO_TCP,
+             {r->ProtocolChain.ChainEntries[0], b.tcp}},
+            {L"Layered UDP/IP over [MSAFD Tcpip [UDP/IP]]", IPPROTO_UDP, {b.udp}},
+            {L"Layered RAW/IP over [MSAFD Tcpip [RAW/IP]]", 0, {b.raw}}},
+           {}};
+     }},
+    {"another product's layered entry first for TCP",
+     [](CSimCatalogue& sim) {
+       Bases b = AddUsualProviders(sim);
+       AddForeignLayeredFirst(sim, b.tcp);
+       return Expected{{{L"Layered TCP/IP over [MSAFD Tcpip [TCP/IP]]", IPPROTO_TCP, {b.tcp}},
+                        {L"Layered UDP/IP over [MSAFD Tcpip [UDP/IP]]", IPPROTO_UDP, {b.udp}},
+                        {L"Layered RAW/IP over [MSAFD Tcpip [RAW/IP]]", 0, {b.raw}}},
+                       {}};
+     }},
+    {"layered entries first for every protocol, with a chain behind one",
+     [](CSimCatalogue& sim) {
+       Bases b = AddUsualProviders(sim);
+       AddForeignLayeredFirst(sim, b.raw);
+       DWORD chain = AddForeignTcpChainFirst(sim, b.tcp, 2, L"Other over [TCP]");
+       AddForeignLayeredFirst(sim, b.udp);
+       AddForeignLayeredFirst(sim, b.tcp);
        const WSAPROTOCOL_INFOW* r = sim.FindById(chain);
        return Expected{
            {{L"Layered TCP/IP over [Other over [TCP]]", IPPROTO_TCP,

@@ -124,6 +124,61 @@ TEST(PickBaseEntriesTest, TakesTheFirstIpv4MatchOfEachKindIndependently) {
   }
 }
 
+// Layered entries standing before the providers are passed over.
+struct PickCase {
+  const char* what;
+  std::vector<WSAPROTOCOL_INFOW> records;
+  DWORD ids[kBaseKinds];  // raw, TCP, UDP; 0 = none found
+};
+
+const PickCase kPickCases[] = {
+    {"layered TCP first",
+     {Record(1, AF_INET, IPPROTO_TCP, LAYERED_PROTOCOL, L"lsp"), Record(2, AF_INET, IPPROTO_TCP, 1, L"tcp"),
+      Record(3, AF_INET, IPPROTO_UDP, 1, L"udp"), Record(4, AF_INET, 0, 1, L"raw")},
+     {4, 2, 3}},
+    {"layered raw first: the template comes from the provider",
+     {Record(1, AF_INET, 0, LAYERED_PROTOCOL, L"lsp"), Record(2, AF_INET, 0, 1, L"raw")},
+     {2, 0, 0}},
+    {"layered entries of every protocol first, a chain behind one",
+     {Record(1, AF_INET, IPPROTO_UDP, LAYERED_PROTOCOL, L"l1"), Record(2, AF_INET, 0, LAYERED_PROTOCOL, L"l2"),
+      Record(3, AF_INET, IPPROTO_TCP, LAYERED_PROTOCOL, L"l3"), Record(4, AF_INET, IPPROTO_TCP, 2, L"chain"),
+      Record(5, AF_INET, IPPROTO_TCP, 1, L"tcp"), Record(6, AF_INET, IPPROTO_UDP, 1, L"udp"),
+      Record(7, AF_INET, 0, 1, L"raw")},
+     {7, 4, 6}},
+    {"a layered entry and nothing else for UDP",
+     {Record(1, AF_INET, IPPROTO_UDP, LAYERED_PROTOCOL, L"lsp"), Record(2, AF_INET, 0, 1, L"raw")},
+     {2, 0, 0}},
+    {"a malformed negative length counts as no provider",
+     {Record(1, AF_INET, IPPROTO_TCP, -1, L"bad"), Record(2, AF_INET, IPPROTO_TCP, 1, L"tcp")},
+     {0, 2, 0}},
+    {"a full chain first is still the base (and is skipped later)",
+     {Record(1, AF_INET, IPPROTO_TCP, MAX_PROTOCOL_CHAIN, L"seven"), Record(2, AF_INET, IPPROTO_TCP, 1, L"tcp")},
+     {0, 1, 0}},
+};
+
+void PrintTo(const PickCase& c, std::ostream* os) { *os << c.what; }
+
+class PickLayeredTest : public ::testing::TestWithParam<PickCase> {};
+
+TEST_P(PickLayeredTest, TakesTheFirstRecordThatIsNotALayeredEntry) {
+  const PickCase& c = GetParam();
+  BaseEntries bases;
+  PickBaseEntries(c.records.data(), static_cast<int>(c.records.size()), &bases);
+  for (int k = 0; k < kBaseKinds; ++k) {
+    SCOPED_TRACE(k);
+    EXPECT_EQ(c.ids[k] != 0, bases.found[k]);
+    if (c.ids[k] != 0) {
+      EXPECT_EQ(c.ids[k], bases.id[k]);
+      EXPECT_EQ(c.ids[k], bases.record[k].dwCatalogEntryId);
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Catalogues, PickLayeredTest, ::testing::ValuesIn(kPickCases),
+                         [](const ::testing::TestParamInfo<PickCase>& info) {
+                           return "Case" + std::to_string(info.index);
+                         });
+
 TEST(PickBaseEntriesTest, ClearsIfsHandlesInTheCopiesOnly) {
   WSAPROTOCOL_INFOW records[] = {Record(6, AF_INET, 0, 1, L"raw")};
   records[0].dwServiceFlags1 = XP1_IFS_HANDLES | XP1_CONNECTIONLESS;
