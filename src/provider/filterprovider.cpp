@@ -12,6 +12,7 @@ const GUID kLayeredProviderGuid = {
 const GUID kChainProviderGuid = {
     0xf9065320, 0x9e90, 0x11d1, {0x93, 0x81, 0x00, 0xc0, 0x4f, 0xad, 0x86, 0x0d}};
 const wchar_t kFilterLibraryPath[] = L"Quorvane.dll";
+const char kFilterLibraryFile[] = "Quorvane.dll";
 
 namespace {
 
@@ -75,16 +76,19 @@ const WSAPROTOCOL_INFOW* CatalogueSnapshot(int* count) {
   return g_pSnapshot;
 }
 
-bool EnumerateCatalogue() {
+bool EnumerateCatalogue(CatalogueKind kind) {
   ReleaseCatalogueSnapshot();
+  const bool wow32 = kind == kWow32Catalogue;
+  const char* suffix = wow32 ? "32" : "";
   DWORD size = 0;
   int error = 0;
-  if (g_pCatalogue->EnumProtocols(nullptr, &size, &error) == SOCKET_ERROR && error != WSAENOBUFS) {
-    Print("First WSCEnumProtocols failed %d\n", error);
+  if (g_pCatalogue->EnumProtocols(kind, nullptr, &size, &error) == SOCKET_ERROR && error != WSAENOBUFS) {
+    Print("First WSCEnumProtocols%s failed %d\n", suffix, error);
     return false;
   }
+  const char* found = wow32 ? "Found %d protocols in the 32-bit catalogue\n" : "Found %d protocols\n";
   if (size < sizeof(WSAPROTOCOL_INFOW)) {  // an empty catalogue
-    Print("Found %d protocols\n", 0);
+    Print(found, 0);
     return true;
   }
   g_pSnapshot = static_cast<WSAPROTOCOL_INFOW*>(GlobalAlloc(GPTR, size));
@@ -92,9 +96,9 @@ bool EnumerateCatalogue() {
     Print("Cannot enumerate Protocols %d\n", static_cast<int>(GetLastError()));
     return false;
   }
-  int count = g_pCatalogue->EnumProtocols(g_pSnapshot, &size, &error);
+  int count = g_pCatalogue->EnumProtocols(kind, g_pSnapshot, &size, &error);
   if (count == SOCKET_ERROR) {
-    Print("Second WSCEnumProtocols failed %d\n", error);
+    Print("Second WSCEnumProtocols%s failed %d\n", suffix, error);
     ReleaseCatalogueSnapshot();
     return false;
   }
@@ -103,7 +107,7 @@ bool EnumerateCatalogue() {
   if (count < 0) count = 0;
   if (count > capacity) count = capacity;
   g_nSnapshotCount = count;
-  Print("Found %d protocols\n", count);
+  Print(found, count);
   return true;
 }
 
@@ -214,72 +218,157 @@ int ComposeProviderOrder(const WSAPROTOCOL_INFOW* records, int count, DWORD* ids
   return n;
 }
 
-void InstallFilterProvider() {
+namespace {
+
+// The bases of one catalogue, from a fresh snapshot.
+void TakeBaseEntries(CatalogueKind kind, BaseEntries* bases) {
   int count = 0;
-  EnumerateCatalogue();
+  EnumerateCatalogue(kind);
   const WSAPROTOCOL_INFOW* records = CatalogueSnapshot(&count);
-  BaseEntries bases;
-  PickBaseEntries(records, count, &bases);
-  if (!bases.found[kBaseRaw]) {
-    Print("No raw IPv4 provider found; nothing installed\n");
-    ReleaseCatalogueSnapshot();
-    return;
-  }
+  PickBaseEntries(records, count, bases);
+  ReleaseCatalogueSnapshot();
+}
 
-  WSAPROTOCOL_INFOW layered;
-  MakeLayeredEntry(bases.record[kBaseRaw], &layered);
-  int error = 0;
-  if (GetCatalogue()->InstallProvider(kLayeredProviderGuid, kFilterLibraryPath, &layered, 1,
-                                      &error) != 0) {
-    Print("WSCInstallProvider failed %d\n", error);
-    ReleaseCatalogueSnapshot();
-    return;
-  }
-
-  EnumerateCatalogue();
-  records = CatalogueSnapshot(&count);
+// Finds the layered entry in a fresh snapshot of the catalogue and builds
+// the chains over its bases; false when the layered entry is not there.
+bool BuildChains(CatalogueKind kind, const BaseEntries& bases, WSAPROTOCOL_INFOW chains[3], int* count) {
+  int records = 0;
+  *count = 0;
+  EnumerateCatalogue(kind);
+  const WSAPROTOCOL_INFOW* snapshot = CatalogueSnapshot(&records);
   DWORD layeredId = 0;
-  if (!FindProviderEntry(records, count, kLayeredProviderGuid, &layeredId)) {
-    // Chains built on a guessed id would lead nowhere.
-    Print("Layered entry not found after installing it; no chains installed\n");
-    ReleaseCatalogueSnapshot();
+  const bool found = FindProviderEntry(snapshot, records, kLayeredProviderGuid, &layeredId);
+  ReleaseCatalogueSnapshot();
+  if (found) *count = MakeChainEntries(bases, layeredId, chains);
+  return found;
+}
+
+bool SameChains(const WSAPROTOCOL_INFOW* a, int countA, const WSAPROTOCOL_INFOW* b, int countB) {
+  return countA == countB && std::memcmp(a, b, sizeof(WSAPROTOCOL_INFOW) * countA) == 0;
+}
+
+// The chains went into both catalogues with the native catalogue's ids; the
+// 32-bit catalogue gets its own, or none where they cannot be put: a chain
+// with the other catalogue's ids would lead its programs nowhere.
+void FitWow32Chains(const WSAPROTOCOL_INFOW* chains, int count, int installedCount) {
+  int error = 0;
+  if (installedCount == 0) {  // nothing went in that could be changed
+    Print("Protocol chains do not fit the 32-bit catalogue; none installed there\n");
     return;
   }
-
-  WSAPROTOCOL_INFOW chains[3];
-  const int chainCount = MakeChainEntries(bases, layeredId, chains);
-  if (chainCount > 0 &&
-      GetCatalogue()->InstallProvider(kChainProviderGuid, kFilterLibraryPath, chains,
-                                      static_cast<DWORD>(chainCount), &error) != 0) {
-    Print("WSCInstallProvider for protocol chain failed %d\n", error);
-    ReleaseCatalogueSnapshot();
-    return;
+  if (count == installedCount) {
+    if (GetCatalogue()->UpdateProvider32(kChainProviderGuid, kFilterLibraryPath, chains,
+                                         static_cast<DWORD>(count), &error) == 0)
+      return;
+    Print("WSCUpdateProvider32 for protocol chain failed %d; chains removed from the 32-bit catalogue\n",
+          error);
+  } else {
+    Print("Protocol chains do not fit the 32-bit catalogue; removed there\n");
   }
+  error = 0;
+  if (GetCatalogue()->DeinstallProvider(kWow32Catalogue, kChainProviderGuid, &error) != 0)
+    Print("WSCDeinstallProvider32 for Chain failed %d\n", error);
+}
 
-  EnumerateCatalogue();
-  records = CatalogueSnapshot(&count);
+// Our entries first, the rest after, in one catalogue. False when no memory
+// was left for the order.
+bool PutOwnEntriesFirst(CatalogueKind kind) {
+  int count = 0;
+  EnumerateCatalogue(kind);
+  const WSAPROTOCOL_INFOW* records = CatalogueSnapshot(&count);
   if (count == 0) {  // enumeration failed and said so; an empty order is no order
     ReleaseCatalogueSnapshot();
-    return;
+    return true;
   }
   DWORD* ids = static_cast<DWORD*>(GlobalAlloc(GPTR, sizeof(DWORD) * count));
   if (!ids) {
     Print("GlobalAlloc failed %d\n", static_cast<int>(GetLastError()));
     ReleaseCatalogueSnapshot();
-    return;
+    return false;
   }
   const int idCount = ComposeProviderOrder(records, count, ids);
-  const int result = GetCatalogue()->WriteProviderOrder(ids, static_cast<DWORD>(idCount));
-  if (result != 0) Print("WSCWriteProviderOrder failed %d\n", result);
+  const int result = GetCatalogue()->WriteProviderOrder(kind, ids, static_cast<DWORD>(idCount));
+  if (result != 0)
+    Print(kind == kWow32Catalogue ? "WSCWriteProviderOrder32 failed %d\n" : "WSCWriteProviderOrder failed %d\n",
+          result);
   GlobalFree(ids);
   ReleaseCatalogueSnapshot();
+  return true;
+}
+
+}  // namespace
+
+void InstallFilterProvider() {
+  ICatalogue* catalogue = GetCatalogue();
+  // An entry whose library is missing makes socket creation fail in every
+  // program of that catalogue.
+  if (!catalogue->HasLibrary(kNativeCatalogue, kFilterLibraryFile)) {
+    Print("%s is not in the system directory; nothing installed\n", kFilterLibraryFile);
+    return;
+  }
+  const bool both = catalogue->HasWow32Catalogue();
+  if (both && !catalogue->HasLibrary(kWow32Catalogue, kFilterLibraryFile)) {
+    Print("%s is not in the 32-bit system directory; nothing installed\n", kFilterLibraryFile);
+    return;
+  }
+
+  BaseEntries bases[2];
+  TakeBaseEntries(kNativeCatalogue, &bases[kNativeCatalogue]);
+  if (!bases[kNativeCatalogue].found[kBaseRaw]) {
+    Print("No raw IPv4 provider found; nothing installed\n");
+    return;
+  }
+  if (both) TakeBaseEntries(kWow32Catalogue, &bases[kWow32Catalogue]);
+
+  // Into both catalogues at once where there are two: the platform has no
+  // call that installs into the 32-bit one alone.
+  WSAPROTOCOL_INFOW layered;
+  MakeLayeredEntry(bases[kNativeCatalogue].record[kBaseRaw], &layered);
+  int error = 0;
+  if (catalogue->InstallProvider(both, kLayeredProviderGuid, kFilterLibraryPath, &layered, 1, &error) != 0) {
+    Print("WSCInstallProvider failed %d\n", error);
+    return;
+  }
+
+  WSAPROTOCOL_INFOW chains[2][3];
+  int chainCount[2] = {0, 0};
+  if (!BuildChains(kNativeCatalogue, bases[kNativeCatalogue], chains[kNativeCatalogue],
+                   &chainCount[kNativeCatalogue])) {
+    // Chains built on a guessed id would lead nowhere.
+    Print("Layered entry not found after installing it; no chains installed\n");
+    return;
+  }
+  if (both && !BuildChains(kWow32Catalogue, bases[kWow32Catalogue], chains[kWow32Catalogue],
+                           &chainCount[kWow32Catalogue]))
+    Print("Layered entry not found in the 32-bit catalogue after installing it\n");
+
+  if (chainCount[kNativeCatalogue] > 0 &&
+      catalogue->InstallProvider(both, kChainProviderGuid, kFilterLibraryPath, chains[kNativeCatalogue],
+                                 static_cast<DWORD>(chainCount[kNativeCatalogue]), &error) != 0) {
+    Print("WSCInstallProvider for protocol chain failed %d\n", error);
+    return;
+  }
+  if (both && !SameChains(chains[kNativeCatalogue], chainCount[kNativeCatalogue], chains[kWow32Catalogue],
+                          chainCount[kWow32Catalogue]))
+    FitWow32Chains(chains[kWow32Catalogue], chainCount[kWow32Catalogue], chainCount[kNativeCatalogue]);
+
+  if (!PutOwnEntriesFirst(kNativeCatalogue)) return;
+  if (both) PutOwnEntriesFirst(kWow32Catalogue);
 }
 
 void RemoveFilterProvider() {
+  ICatalogue* catalogue = GetCatalogue();
   int error = 0;
-  if (GetCatalogue()->DeinstallProvider(kLayeredProviderGuid, &error) != 0)
+  if (catalogue->DeinstallProvider(kNativeCatalogue, kLayeredProviderGuid, &error) != 0)
     Print("WSCDeistallProvider for Layer failed %d\n", error);
   error = 0;
-  if (GetCatalogue()->DeinstallProvider(kChainProviderGuid, &error) != 0)
+  if (catalogue->DeinstallProvider(kNativeCatalogue, kChainProviderGuid, &error) != 0)
     Print("WSCDeistallProvider for Chain failed %d\n", error);
+  if (!catalogue->HasWow32Catalogue()) return;
+  error = 0;
+  if (catalogue->DeinstallProvider(kWow32Catalogue, kLayeredProviderGuid, &error) != 0)
+    Print("WSCDeinstallProvider32 for Layer failed %d\n", error);
+  error = 0;
+  if (catalogue->DeinstallProvider(kWow32Catalogue, kChainProviderGuid, &error) != 0)
+    Print("WSCDeinstallProvider32 for Chain failed %d\n", error);
 }

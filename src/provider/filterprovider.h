@@ -6,7 +6,8 @@
 
 extern const GUID kLayeredProviderGuid;  // the layered entry
 extern const GUID kChainProviderGuid;    // the three chains, installed together
-extern const wchar_t kFilterLibraryPath[];
+extern const wchar_t kFilterLibraryPath[];  // as given to the catalogue
+extern const char kFilterLibraryFile[];     // the same name, looked for in the system directories
 
 // The catalogue the operations below work on; null restores the platform's.
 // Answers the one used before.
@@ -18,11 +19,15 @@ ICatalogue* GetCatalogue();
 typedef void (*ProviderPrintFn)(const char* text);
 ProviderPrintFn SetProviderPrint(ProviderPrintFn print);
 
+// Installs nothing unless the filter library is in the system directory (and,
+// on 64-bit Windows, the 32-bit one in the 32-bit system directory). Where
+// the system has two catalogues the entries go into both.
 void InstallFilterProvider();
+// Removes the entries from every catalogue of the system.
 void RemoveFilterProvider();
 
-// Takes a fresh snapshot of the catalogue (the previous one is released).
-bool EnumerateCatalogue();
+// Takes a fresh snapshot of a catalogue (the previous one is released).
+bool EnumerateCatalogue(CatalogueKind kind = kNativeCatalogue);
 // The current snapshot; null with *count 0 when there is none.
 const WSAPROTOCOL_INFOW* CatalogueSnapshot(int* count);
 void ReleaseCatalogueSnapshot();

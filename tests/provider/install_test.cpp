@@ -20,50 +20,51 @@ struct Bases {
 };
 
 // IPv6 entries first, so picking by family is tested too.
-Bases AddUsualProviders(CSimCatalogue& sim) {
+Bases AddUsualProviders(CSimCatalogue& sim, CatalogueKind kind = kNativeCatalogue) {
   Bases b;
-  sim.AddBaseProvider(L"MSAFD Tcpip [TCP/IPv6]", AF_INET6, IPPROTO_TCP, SOCK_STREAM, kTcpFlags);
-  sim.AddBaseProvider(L"MSAFD Tcpip [RAW/IPv6]", AF_INET6, 0, SOCK_RAW, kRawFlags);
-  b.tcp = sim.AddBaseProvider(L"MSAFD Tcpip [TCP/IP]", AF_INET, IPPROTO_TCP, SOCK_STREAM, kTcpFlags);
-  b.udp = sim.AddBaseProvider(L"MSAFD Tcpip [UDP/IP]", AF_INET, IPPROTO_UDP, SOCK_DGRAM, kUdpFlags);
-  b.raw = sim.AddBaseProvider(L"MSAFD Tcpip [RAW/IP]", AF_INET, 0, SOCK_RAW, kRawFlags);
-  sim.AddBaseProvider(L"MSAFD NetBIOS [\\Device\\NetBT_Tcpip]", AF_NETBIOS, 0, SOCK_SEQPACKET, 0);
+  sim.AddBaseProvider(L"MSAFD Tcpip [TCP/IPv6]", AF_INET6, IPPROTO_TCP, SOCK_STREAM, kTcpFlags, kind);
+  sim.AddBaseProvider(L"MSAFD Tcpip [RAW/IPv6]", AF_INET6, 0, SOCK_RAW, kRawFlags, kind);
+  b.tcp = sim.AddBaseProvider(L"MSAFD Tcpip [TCP/IP]", AF_INET, IPPROTO_TCP, SOCK_STREAM, kTcpFlags, kind);
+  b.udp = sim.AddBaseProvider(L"MSAFD Tcpip [UDP/IP]", AF_INET, IPPROTO_UDP, SOCK_DGRAM, kUdpFlags, kind);
+  b.raw = sim.AddBaseProvider(L"MSAFD Tcpip [RAW/IP]", AF_INET, 0, SOCK_RAW, kRawFlags, kind);
+  sim.AddBaseProvider(L"MSAFD NetBIOS [\\Device\\NetBT_Tcpip]", AF_NETBIOS, 0, SOCK_SEQPACKET, 0, kind);
   return b;
 }
 
 // Another vendor's chain over TCP, of the given length, put first in the catalogue.
-DWORD AddForeignTcpChainFirst(CSimCatalogue& sim, DWORD tcpBase, int length, const wchar_t* name) {
-  WSAPROTOCOL_INFOW r = *sim.FindById(tcpBase);
+DWORD AddForeignTcpChainFirst(CSimCatalogue& sim, DWORD tcpBase, int length, const wchar_t* name,
+                              CatalogueKind kind = kNativeCatalogue) {
+  WSAPROTOCOL_INFOW r = *sim.FindById(tcpBase, kind);
   WSAPROTOCOL_INFOW layered = r;
   layered.ProtocolChain.ChainLen = LAYERED_PROTOCOL;
   wcscpy(layered.szProtocol, L"Other layered");
-  const DWORD layeredId = sim.AddRecord(layered, kOtherLsp);
+  const DWORD layeredId = sim.AddRecord(layered, kOtherLsp, kind);
   r.ProtocolChain.ChainLen = length;
   for (int i = 0; i < length - 1; ++i) r.ProtocolChain.ChainEntries[i] = layeredId;
   r.ProtocolChain.ChainEntries[length - 1] = tcpBase;
   wcscpy(r.szProtocol, name);
   GUID chainGuid = kOtherLsp;
   chainGuid.Data1 += 1;
-  const DWORD chainId = sim.AddRecord(r, chainGuid);
-  std::vector<DWORD> ids = sim.Ids();
+  const DWORD chainId = sim.AddRecord(r, chainGuid, kind);
+  std::vector<DWORD> ids = sim.Ids(kind);
   ids.pop_back();
   ids.insert(ids.begin(), chainId);
-  EXPECT_EQ(0, sim.WriteProviderOrder(ids.data(), static_cast<DWORD>(ids.size())));
+  EXPECT_EQ(0, sim.WriteProviderOrder(kind, ids.data(), static_cast<DWORD>(ids.size())));
   return chainId;
 }
 
 // Another product's layered entry (chain length 0) over the given base, put
 // first in the catalogue, as its installer leaves it.
-DWORD AddForeignLayeredFirst(CSimCatalogue& sim, DWORD base) {
-  WSAPROTOCOL_INFOW r = *sim.FindById(base);
+DWORD AddForeignLayeredFirst(CSimCatalogue& sim, DWORD base, CatalogueKind kind = kNativeCatalogue) {
+  WSAPROTOCOL_INFOW r = *sim.FindById(base, kind);
   r.ProtocolChain.ChainLen = LAYERED_PROTOCOL;
   r.dwServiceFlags1 = 0;
   wcscpy(r.szProtocol, L"Other layered");
-  const DWORD id = sim.AddRecord(r, kOtherLsp);
-  std::vector<DWORD> ids = sim.Ids();
+  const DWORD id = sim.AddRecord(r, kOtherLsp, kind);
+  std::vector<DWORD> ids = sim.Ids(kind);
   ids.pop_back();
   ids.insert(ids.begin(), id);
-  EXPECT_EQ(0, sim.WriteProviderOrder(ids.data(), static_cast<DWORD>(ids.size())));
+  EXPECT_EQ(0, sim.WriteProviderOrder(kind, ids.data(), static_cast<DWORD>(ids.size())));
   return id;
 }
 

@@ -253,26 +253,26 @@ TEST_F(CatalogueTest, SimulationRefusesWhatThePlatformRefuses) {
   const DWORD b = m_sim.AddBaseProvider(L"b", AF_INET, 17, SOCK_DGRAM, 0);
   WSAPROTOCOL_INFOW r = *m_sim.FindById(a);
   int error = 0;
-  ASSERT_EQ(0, m_sim.InstallProvider(kChainProviderGuid, L"x.dll", &r, 1, &error));
+  ASSERT_EQ(0, m_sim.InstallProvider(false, kChainProviderGuid, L"x.dll", &r, 1, &error));
   const DWORD c = m_sim.Records().back().dwCatalogEntryId;
   EXPECT_GT(c, b);
 
-  EXPECT_EQ(SOCKET_ERROR, m_sim.InstallProvider(kChainProviderGuid, L"x.dll", &r, 1, &error));
+  EXPECT_EQ(SOCKET_ERROR, m_sim.InstallProvider(false, kChainProviderGuid, L"x.dll", &r, 1, &error));
   EXPECT_EQ(WSAEINVAL, error);
   r.ProtocolChain.ChainLen = MAX_PROTOCOL_CHAIN + 1;
-  EXPECT_EQ(SOCKET_ERROR, m_sim.InstallProvider(kLayeredProviderGuid, L"x.dll", &r, 1, &error));
+  EXPECT_EQ(SOCKET_ERROR, m_sim.InstallProvider(false, kLayeredProviderGuid, L"x.dll", &r, 1, &error));
 
   const std::vector<std::vector<DWORD>> badOrders = {{a, b}, {a, b, b}, {a, b, c, c}, {a, b, 999}};
   for (const auto& order : badOrders)
-    EXPECT_NE(0, m_sim.WriteProviderOrder(order.data(), static_cast<DWORD>(order.size())));
+    EXPECT_NE(0, m_sim.WriteProviderOrder(kNativeCatalogue, order.data(), static_cast<DWORD>(order.size())));
   EXPECT_EQ((std::vector<DWORD>{a, b, c}), m_sim.Ids());
   const std::vector<DWORD> good = {c, a, b};
-  EXPECT_EQ(0, m_sim.WriteProviderOrder(good.data(), 3));
+  EXPECT_EQ(0, m_sim.WriteProviderOrder(kNativeCatalogue, good.data(), 3));
   EXPECT_EQ(good, m_sim.Ids());
 
-  EXPECT_EQ(0, m_sim.DeinstallProvider(kChainProviderGuid, &error));
+  EXPECT_EQ(0, m_sim.DeinstallProvider(kNativeCatalogue, kChainProviderGuid, &error));
   EXPECT_EQ((std::vector<DWORD>{a, b}), m_sim.Ids());
-  EXPECT_EQ(SOCKET_ERROR, m_sim.DeinstallProvider(kChainProviderGuid, &error));
+  EXPECT_EQ(SOCKET_ERROR, m_sim.DeinstallProvider(kNativeCatalogue, kChainProviderGuid, &error));
 }
 
 // Wine's catalogue functions are stubs: this only shows the calls are wired and survive.
@@ -288,7 +288,7 @@ TEST_F(CatalogueTest, PlatformCatalogueRunsWithoutCrashing) {
   for (int i = 0; i < count; ++i) ids.push_back(records[i].dwCatalogEntryId);
   CRealCatalogue real;
   // Writing the present order back changes nothing; it shows the order function was found.
-  EXPECT_EQ(0, real.WriteProviderOrder(ids.data(), static_cast<DWORD>(ids.size())));
+  EXPECT_EQ(0, real.WriteProviderOrder(kNativeCatalogue, ids.data(), static_cast<DWORD>(ids.size())));
   for (const auto& line : g_printed) printf("  %s", line.c_str());
 }
 
