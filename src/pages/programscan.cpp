@@ -25,10 +25,19 @@ char* CopyText(const char* text) {
   return copy;
 }
 
+std::atomic<FindFirstFileExFunc> g_findFirstFileEx{nullptr};
+
 // Lists a folder without the short 8.3 names, which nothing here reads and
-// which are costly to make up.
+// which are costly to make up. Systems before Windows 7 know neither the
+// basic level nor the large fetch and refuse the call as a whole: they get
+// the plain listing.
 HANDLE FindFirstEntry(const char* pattern, WIN32_FIND_DATAA* fd) {
-  return FindFirstFileExA(pattern, FindExInfoBasic, fd, FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+  FindFirstFileExFunc find = g_findFirstFileEx.load();
+  if (!find) find = FindFirstFileExA;
+  HANDLE h = find(pattern, FindExInfoBasic, fd, FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+  if (h == INVALID_HANDLE_VALUE && GetLastError() == ERROR_INVALID_PARAMETER)
+    h = find(pattern, FindExInfoStandard, fd, FindExSearchNameMatch, nullptr, 0);
+  return h;
 }
 
 bool IsDotEntry(const char* name) { return strcmp(name, ".") == 0 || strcmp(name, "..") == 0; }
@@ -57,6 +66,8 @@ bool ResolveProgramShortcut(const std::string& folder, const char* fileName, con
   return IsSafeSettingsValue(target);
 }
 }  // namespace
+
+void SetFindFirstFileEx(FindFirstFileExFunc find) { g_findFirstFileEx = find; }
 
 void SplitFileName(const char* name, std::string& extension, std::string& base) {
   const char* dot = strrchr(name, '.');

@@ -61,6 +61,11 @@ std::vector<std::string> BuildProgramsPatterns(const char* drive, const char* us
 // are walked. root, when given, stands in for the drive (tests).
 bool ScanStartMenu(const ScanContext& ctx, const char* userName, const char* root = nullptr);
 
+// The find-first call the folder listing makes, FindFirstFileExA unless
+// replaced (tests stand in for older systems); nullptr puts it back.
+using FindFirstFileExFunc = HANDLE(WINAPI*)(LPCSTR, FINDEX_INFO_LEVELS, LPVOID, FINDEX_SEARCH_OPS, LPVOID, DWORD);
+void SetFindFirstFileEx(FindFirstFileExFunc find);
+
 // pattern: folder path followed by "\*".
 void ScanProgramsFolder(const char* pattern, const ScanContext& ctx);
 void ScanProgramSubfolder(const char* pattern, const char* folderName, const ScanContext& ctx);

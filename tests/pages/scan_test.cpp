@@ -4,6 +4,7 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -192,6 +193,57 @@ TEST_F(ScanTest, WhichShortcutsBecomeEntries) {
     RemoveTree();
     Build(c.shortcuts);
     EXPECT_EQ(Scan(c.systemDirectory), c.expected);
+  }
+}
+
+// The find-first call as systems of two ages answer it, every call kept.
+struct FindCall {
+  FINDEX_INFO_LEVELS level;
+  DWORD flags;
+};
+std::vector<FindCall> g_findCalls;
+
+HANDLE WINAPI FindAsWindows7(LPCSTR pattern, FINDEX_INFO_LEVELS level, LPVOID data, FINDEX_SEARCH_OPS op,
+                             LPVOID filter, DWORD flags) {
+  g_findCalls.push_back({level, flags});
+  return FindFirstFileExA(pattern, level, data, op, filter, flags);
+}
+
+// Vista and XP know neither the basic level nor the large fetch.
+HANDLE WINAPI FindAsVista(LPCSTR pattern, FINDEX_INFO_LEVELS level, LPVOID data, FINDEX_SEARCH_OPS op, LPVOID filter,
+                          DWORD flags) {
+  g_findCalls.push_back({level, flags});
+  if (level != FindExInfoStandard || flags != 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return INVALID_HANDLE_VALUE;
+  }
+  return FindFirstFileExA(pattern, level, data, op, filter, flags);
+}
+
+TEST_F(ScanTest, ListsFoldersOnSystemsWithAndWithoutTheFastListing) {
+  Build({{kAllUsers, "Editor.lnk", "C:\\Apps\\editor.exe"},
+         {kAllUsers, "Suite\\Suite.lnk", "C:\\Suite\\bin\\suite.exe"},
+         {kUserProgramsCn, "乙.lnk", "C:\\Cn\\b.exe"}});
+  const struct {
+    const char* what;
+    FindFirstFileExFunc find;
+    bool plainListing;  // the plain form is asked for
+  } systems[] = {{"Windows 7 and later: the fast listing only", FindAsWindows7, false},
+                 {"before Windows 7: the plain listing after the refusal", FindAsVista, true}};
+  for (const auto& system : systems) {
+    SCOPED_TRACE(system.what);
+    g_findCalls.clear();
+    SetFindFirstFileEx(system.find);
+    const Entries got = Scan("C:\\windows\\system32");
+    SetFindFirstFileEx(nullptr);
+    EXPECT_EQ(got, (Entries{{"Editor", "C:\\Apps\\editor.exe"}, {"Suite", "C:\\Suite\\bin\\"},
+                            {"乙", "C:\\Cn\\b.exe"}}));
+    ASSERT_FALSE(g_findCalls.empty());
+    EXPECT_EQ(g_findCalls[0].level, FindExInfoBasic) << "the fast form is tried first";
+    EXPECT_EQ(g_findCalls[0].flags, static_cast<DWORD>(FIND_FIRST_EX_LARGE_FETCH));
+    const bool plain = std::any_of(g_findCalls.begin(), g_findCalls.end(),
+                                   [](const FindCall& c) { return c.level == FindExInfoStandard && c.flags == 0; });
+    EXPECT_EQ(plain, system.plainListing) << "the plain form only after a refusal, not for a missing folder";
   }
 }
 
