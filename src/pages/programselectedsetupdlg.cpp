@@ -1,5 +1,6 @@
 #include "pages/programselectedsetupdlg.h"
 
+#include <commctrl.h>
 #include <shellapi.h>
 
 #include <cstring>
@@ -14,6 +15,7 @@ CProgramSelectedSetupDlg::CProgramSelectedSetupDlg() : CSettingsPage(IDD_PROGRAM
 CProgramSelectedSetupDlg::~CProgramSelectedSetupDlg() {
   // The list uses the image list: the window goes first.
   if (m_hWnd) DestroyWindow();
+  ReleaseFileIcons();
 }
 
 void CProgramSelectedSetupDlg::DoDataExchange(CDataExchange* pDX) {
@@ -97,37 +99,90 @@ BOOL CProgramSelectedSetupDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
   return CSettingsPage::OnCommand(wParam, lParam);
 }
 
-// One image per entry, in the table's order, so item i shows image i.
-void CProgramSelectedSetupDlg::LoadProgramIcons() {
-  HICON generic = static_cast<HICON>(
-      ::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_PROGRAM), IMAGE_ICON, 16, 16, LR_SHARED));
-  int expected = 0;
+// One image per entry, in the table's order, so item i shows image i. The
+// images stay blank until their rows are drawn (LoadIconOfItem).
+void CProgramSelectedSetupDlg::PrepareProgramIcons(int count) {
+  if (!m_genericIcon)
+    m_genericIcon = static_cast<HICON>(
+        ::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_PROGRAM), IMAGE_ICON, 16, 16, LR_SHARED));
+  m_iconFiles.clear();
+  m_iconFiles.reserve(static_cast<size_t>(count));
   const char* name = nullptr;
   void* value = nullptr;
   for (CNameTable::Position pos = g_installedPrograms.GetFirst(); pos;) {
     pos = g_installedPrograms.GetNext(pos, &name, &value);
     const char* path = value ? static_cast<const char*>(value) : "";
     const size_t len = strlen(path);
-    HICON small = nullptr;
-    if (len == 0 || path[len - 1] != '\\') ::ExtractIconExA(path, 0, nullptr, &small, 1);
-    // A folder entry, or a file without an icon, shows the generic program icon.
-    if (small) {
-      m_imageList.Add(small);
-      ::DestroyIcon(small);
-    }
-    ++expected;
-    while (m_imageList.GetImageCount() < expected && generic && m_imageList.Add(generic) >= 0) {}
+    // A folder entry shows the generic program icon.
+    m_iconFiles.emplace_back(len == 0 || path[len - 1] == '\\' ? "" : path);
   }
+  m_iconLoaded.assign(m_iconFiles.size(), false);
+  ImageList_SetImageCount(m_imageList, static_cast<UINT>(m_iconFiles.size()));
+}
+
+// The first small icon of a file, extracted once for all entries that lead
+// to it.
+HICON CProgramSelectedSetupDlg::FileIcon(const std::string& path) {
+  std::string key = path;
+  if (!key.empty()) ::CharLowerBuffA(&key[0], static_cast<DWORD>(key.size()));
+  auto found = m_fileIcons.find(key);
+  if (found != m_fileIcons.end()) return found->second;
+  HICON small = nullptr;
+  if (::ExtractIconExA(path.c_str(), 0, nullptr, &small, 1) == 0 || !small) small = nullptr;
+  m_fileIcons.emplace(key, small);
+  return small;
+}
+
+void CProgramSelectedSetupDlg::LoadIconOfItem(int item) {
+  LVITEMA it = {};
+  it.mask = LVIF_IMAGE;
+  it.iItem = item;
+  if (!m_programList.SendMessage(LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&it))) return;
+  if (it.iImage < 0 || static_cast<size_t>(it.iImage) >= m_iconLoaded.size() || m_iconLoaded[it.iImage]) return;
+  const std::string& file = m_iconFiles[it.iImage];
+  HICON icon = file.empty() ? nullptr : FileIcon(file);
+  // A file without an icon shows the generic one as well.
+  if (!icon) icon = m_genericIcon;
+  if (icon) ImageList_ReplaceIcon(m_imageList, it.iImage, icon);
+  m_iconLoaded[it.iImage] = true;
+}
+
+void CProgramSelectedSetupDlg::ReleaseFileIcons() {
+  for (auto& entry : m_fileIcons)
+    if (entry.second) ::DestroyIcon(entry.second);
+  m_fileIcons.clear();
+}
+
+BOOL CProgramSelectedSetupDlg::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
+  const NMHDR* nm = reinterpret_cast<const NMHDR*>(lParam);
+  if (nm && nm->hwndFrom == m_programList.m_hWnd && nm->code == NM_CUSTOMDRAW) {
+    const NMLVCUSTOMDRAW* cd = reinterpret_cast<const NMLVCUSTOMDRAW*>(lParam);
+    if (cd->nmcd.dwDrawStage == CDDS_PREPAINT) {
+      *pResult = CDRF_NOTIFYITEMDRAW;
+      return TRUE;
+    }
+    if (cd->nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
+      LoadIconOfItem(static_cast<int>(cd->nmcd.dwItemSpec));
+      *pResult = CDRF_DODEFAULT;
+      return TRUE;
+    }
+  }
+  return CSettingsPage::OnNotify(wParam, lParam, pResult);
 }
 
 LRESULT CProgramSelectedSetupDlg::OnScanDone() {
   const int n = g_installedPrograms.GetCount();
+  // Drawing stays off while the items go in: with it on, every insert redraws
+  // the list and its scroll bar, which costs far more than the insert.
+  m_programList.SendMessage(WM_SETREDRAW, FALSE);
   m_programList.DeleteAllItems();
   m_programList.SetImageList(nullptr, LVSIL_SMALL);
   m_imageList.DeleteImageList();
+  ReleaseFileIcons();
   m_imageList.Create(16, 16, ILC_COLOR16 | ILC_MASK, n, n);
-  LoadProgramIcons();
+  PrepareProgramIcons(n);
   m_programList.SetImageList(m_imageList, LVSIL_SMALL);
+  m_programList.SendMessage(LVM_SETITEMCOUNT, static_cast<WPARAM>(n));
 
   int i = 0;
   const char* name = nullptr;
@@ -137,6 +192,8 @@ LRESULT CProgramSelectedSetupDlg::OnScanDone() {
     const int item = m_programList.InsertItem(i, name, i);
     if (item >= 0 && g_chosenPrograms.Lookup(name)) m_programList.SetCheck(item, TRUE);
   }
+  m_programList.SendMessage(WM_SETREDRAW, TRUE);
+  ::InvalidateRect(m_programList, nullptr, TRUE);
   m_bScanDone = true;
   return 0;
 }

@@ -1,6 +1,10 @@
 // The program filter page: the programs found in the Start menu, ticked when
 // chosen, and whether the ticked ones are allowed or forbidden the network.
 #pragma once
+#include <string>
+#include <unordered_map>
+#include <vector>
+
 #include "pages/programscan.h"
 #include "pages/settingspage.h"
 #include "settings/savetext.h"
@@ -22,10 +26,14 @@ class CProgramSelectedSetupDlg : public CSettingsPage {
   void DoDataExchange(CDataExchange* pDX) override;
   BOOL OnInitDialog() override;
   BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+  BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult) override;
 
  private:
   LRESULT OnScanDone();
-  void LoadProgramIcons();
+  void PrepareProgramIcons(int count);
+  void LoadIconOfItem(int item);
+  HICON FileIcon(const std::string& path);
+  void ReleaseFileIcons();
   void LayOutControls();
   void SelectFilterType(int id);
 
@@ -35,4 +43,11 @@ class CProgramSelectedSetupDlg : public CSettingsPage {
   CButton m_allowRadio;
   CButton m_denyRadio;
   bool m_bScanDone = false;
+
+  // Image i is the icon of the table's entry i, put in when a row showing it
+  // is first drawn: extracting thousands of icons up front froze the window.
+  HICON m_genericIcon = nullptr;             // shared resource, never destroyed
+  std::vector<std::string> m_iconFiles;      // per image: file to extract from, empty: generic
+  std::vector<bool> m_iconLoaded;            // per image
+  std::unordered_map<std::string, HICON> m_fileIcons;  // by lower-case path; null: none in it
 };
