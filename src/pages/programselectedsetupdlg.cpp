@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "resource.h"
@@ -67,6 +68,11 @@ void CProgramSelectedSetupDlg::LayOutControls() {
 
 LRESULT CProgramSelectedSetupDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_SCANDONE) return OnScanDone();
+  if (message == WM_TIMER && wParam == kFillTimer) {
+    ::KillTimer(m_hWnd, kFillTimer);
+    FillSomeRows();
+    return 0;
+  }
   if (message == WM_SIZE && m_programList.m_hWnd) {
     // Laid out again once the main window has put the page in its place.
     LRESULT r = CSettingsPage::WindowProc(message, wParam, lParam);
@@ -172,8 +178,6 @@ BOOL CProgramSelectedSetupDlg::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* p
 
 LRESULT CProgramSelectedSetupDlg::OnScanDone() {
   const int n = g_installedPrograms.GetCount();
-  // Drawing stays off while the items go in: with it on, every insert redraws
-  // the list and its scroll bar, which costs far more than the insert.
   m_programList.SendMessage(WM_SETREDRAW, FALSE);
   m_programList.DeleteAllItems();
   m_programList.SetImageList(nullptr, LVSIL_SMALL);
@@ -184,18 +188,61 @@ LRESULT CProgramSelectedSetupDlg::OnScanDone() {
   m_programList.SetImageList(m_imageList, LVSIL_SMALL);
   m_programList.SendMessage(LVM_SETITEMCOUNT, static_cast<WPARAM>(n));
 
-  int i = 0;
+  // The names and their first ticks are taken now: the rows go in over
+  // several turns of the message loop and must not depend on the table
+  // staying as it is meanwhile.
+  m_pending.clear();
+  m_pending.reserve(static_cast<size_t>(n));
   const char* name = nullptr;
   void* value = nullptr;
-  for (CNameTable::Position pos = g_installedPrograms.GetFirst(); pos; ++i) {
+  for (CNameTable::Position pos = g_installedPrograms.GetFirst(); pos;) {
     pos = g_installedPrograms.GetNext(pos, &name, &value);
-    const int item = m_programList.InsertItem(i, name, i);
-    if (item >= 0 && g_chosenPrograms.Lookup(name)) m_programList.SetCheck(item, TRUE);
+    m_pending.push_back({name, g_chosenPrograms.Lookup(name)});
   }
-  m_programList.SendMessage(WM_SETREDRAW, TRUE);
-  ::InvalidateRect(m_programList, nullptr, TRUE);
+  m_filled = 0;
+  m_bFilling = true;
+  m_bFirstShareShown = false;
   m_bScanDone = true;
+  FillSomeRows();
   return 0;
+}
+
+// One share of the rows, then back to the message loop: thousands of inserts
+// in one go left the window without an answer for many seconds.
+void CProgramSelectedSetupDlg::FillSomeRows() {
+  if (!m_bFilling) return;
+  // Drawing stays off while the rows go in: with it on, every insert redraws
+  // the list and its scroll bar, which costs far more than the insert. The
+  // first share is drawn at once; the list is drawn again when all are in,
+  // since a redraw after every share would cost more than the share.
+  m_programList.SendMessage(WM_SETREDRAW, FALSE);
+  LARGE_INTEGER freq, start, now;
+  ::QueryPerformanceFrequency(&freq);
+  ::QueryPerformanceCounter(&start);
+  const LONGLONG budget = freq.QuadPart * (m_filled == 0 ? kFirstShareMs : kFillShareMs) / 1000;
+  for (; m_filled < m_pending.size(); ++m_filled) {
+    if ((m_filled & 31) == 0 && ::QueryPerformanceCounter(&now) && now.QuadPart - start.QuadPart > budget) break;
+    const int i = static_cast<int>(m_filled);
+    const int item = m_programList.InsertItem(i, m_pending[m_filled].name.c_str(), i);
+    if (item >= 0 && m_pending[m_filled].chosen) m_programList.SetCheck(item, TRUE);
+  }
+  const bool done = m_filled >= m_pending.size();
+  if (done || !m_bFirstShareShown) {
+    m_bFirstShareShown = true;
+    m_programList.SendMessage(WM_SETREDRAW, TRUE);
+    ::InvalidateRect(m_programList, nullptr, TRUE);
+    m_programList.UpdateWindow();
+  }
+  if (!done) {
+    // The next share comes by timer, after any input and painting waiting:
+    // a posted message would go before the user's clicks.
+    ::SetTimer(m_hWnd, kFillTimer, USER_TIMER_MINIMUM, nullptr);
+    return;
+  }
+  ::KillTimer(m_hWnd, kFillTimer);
+  m_bFilling = false;
+  m_pending.clear();
+  m_pending.shrink_to_fit();
 }
 
 void CProgramSelectedSetupDlg::CollectSaveValues(SaveValues& v) const {
@@ -213,5 +260,9 @@ void CProgramSelectedSetupDlg::CollectSaveValues(SaveValues& v) const {
     m_programList.GetItemText(i, 0, text, sizeof text);
     checked.push_back(text);
   }
+  // Rows not in the list yet keep the ticks they are going to get.
+  if (m_bFilling)
+    for (size_t i = m_filled; i < m_pending.size(); ++i)
+      if (m_pending[i].chosen) checked.push_back(m_pending[i].name);
   v.programs = ResolveCheckedPrograms(checked, g_installedPrograms);
 }

@@ -30,6 +30,7 @@ class CProgramSelectedSetupDlg : public CSettingsPage {
 
  private:
   LRESULT OnScanDone();
+  void FillSomeRows();
   void PrepareProgramIcons(int count);
   void LoadIconOfItem(int item);
   HICON FileIcon(const std::string& path);
@@ -43,6 +44,19 @@ class CProgramSelectedSetupDlg : public CSettingsPage {
   CButton m_allowRadio;
   CButton m_denyRadio;
   bool m_bScanDone = false;
+
+  // The rows still to go in after the scan handed over, in the table's order.
+  struct PendingRow {
+    std::string name;
+    bool chosen;
+  };
+  static constexpr LONGLONG kFirstShareMs = 15;  // about this long, the rows shown first
+  static constexpr LONGLONG kFillShareMs = 40;   // about this long, each further turn
+  static constexpr UINT_PTR kFillTimer = 0x4d47;
+  std::vector<PendingRow> m_pending;
+  size_t m_filled = 0;
+  bool m_bFilling = false;
+  bool m_bFirstShareShown = false;
 
   // Image i is the icon of the table's entry i, put in when a row showing it
   // is first drawn: extracting thousands of icons up front froze the window.

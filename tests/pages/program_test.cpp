@@ -1,5 +1,6 @@
 #include "pages/programselectedsetupdlg.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -187,6 +188,61 @@ TEST_F(ProgramPageTest, ScanDoneListsTheTableAndTicksExactlyTheChosenNames) {
     if (n != "Alpha") expected.push_back(n);
   EXPECT_EQ(saved, expected);
   EXPECT_FALSE(g_bSettingsChanged) << "ticks are no change of the flag";
+}
+
+// Thousands of programs go in over several turns of the message loop; the
+// page answers meanwhile, and a save in the middle loses no tick.
+TEST_F(ProgramPageTest, ManyProgramsFillInSharesAndASaveMeanwhileKeepsEveryTick) {
+  std::string stored = "Program list:\r\n";
+  std::vector<std::pair<std::string, std::string>> entries;
+  for (int i = 0; i < 1800; ++i) {
+    char name[32], path[64];
+    snprintf(name, sizeof name, "Program %04d", i);
+    snprintf(path, sizeof path, "C:\\P%d\\p.exe", i);
+    entries.emplace_back(name, path);
+    if (i % 7 == 0) stored += std::string("program name:") + name + "\r\nprogram path:" + path + "\r\n";
+  }
+  Store(Lines({"Enable program filter:1"}) + stored);
+  CProgramSelectedSetupDlg page;
+  Open(page, IDD_PROGRAM_SELECTED);
+  Install(entries);
+  const std::vector<std::string> order = TableOrder();
+  auto chosen = [](const std::string& name) { return atoi(name.c_str() + 8) % 7 == 0; };
+
+  ::SendMessageA(page, WM_SCANDONE, 0, 0);
+  const int first = ItemCount(page);
+  EXPECT_GT(first, 0);
+  EXPECT_LT(first, static_cast<int>(order.size())) << "the rest waits for the message loop";
+
+  // The user unticks a chosen row already shown, then saves before the rest is in.
+  int unticked = -1;
+  for (int i = 0; i < first && unticked < 0; ++i)
+    if (chosen(order[i])) unticked = i;
+  ASSERT_GE(unticked, 0);
+  Tick(page, unticked, false);
+  std::vector<std::string> expected;
+  for (size_t i = 0; i < order.size(); ++i)
+    if (chosen(order[i]) && static_cast<int>(i) != unticked) expected.push_back(order[i]);
+  SaveValues v;
+  page.CollectSaveValues(v);
+  std::vector<std::string> saved;
+  for (const ProgramEntry& p : v.programs) saved.push_back(p.name);
+  EXPECT_EQ(saved, expected);
+
+  for (int turn = 0; turn < 2000 && ItemCount(page) < static_cast<int>(order.size()); ++turn) {
+    Pump();
+    ::Sleep(5);
+  }
+  ASSERT_EQ(ItemCount(page), static_cast<int>(order.size()));
+  for (int i = 0; i < ItemCount(page); ++i) {
+    ASSERT_EQ(ItemText(page, i), order[i]) << "the table's order";
+    ASSERT_EQ(ItemImage(page, i), i);
+    ASSERT_EQ(Ticked(page, i), chosen(order[i]) && i != unticked) << order[i];
+  }
+  page.CollectSaveValues(v);
+  saved.clear();
+  for (const ProgramEntry& p : v.programs) saved.push_back(p.name);
+  EXPECT_EQ(saved, expected);
 }
 
 TEST_F(ProgramPageTest, SaveBeforeTheScanKeepsTheStoredPrograms) {
