@@ -56,6 +56,7 @@ screenshots: build
 bench: build
 	@$(RUN) $(BUILD)/mossgrave_bench.exe
 	@$(RUN) $(BUILD)/filter_bench.exe
+	@$(RUN) $(BUILD)/quorvane_bench.exe
 
 clean:
 	rm -rf $(BUILD)
