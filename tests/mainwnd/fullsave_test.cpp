@@ -160,6 +160,15 @@ void TickProgramsBeyondTheLimit(TestMainDlg& dlg) {
   ::SendMessageA(page, WM_SCANDONE, 0, 0);
   CListCtrl view;
   view.m_hWnd = list;
+  // The rows go in over several turns of the message loop.
+  for (int turn = 0; turn < 2000 && view.GetItemCount() < 420; ++turn) {
+    MSG m;
+    while (::PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+      ::TranslateMessage(&m);
+      ::DispatchMessageA(&m);
+    }
+    ::Sleep(5);
+  }
   ASSERT_EQ(view.GetItemCount(), 420);
   for (int i = 0; i < 420; ++i) view.SetCheck(i, TRUE);
   view.m_hWnd = nullptr;
