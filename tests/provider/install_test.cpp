@@ -3,70 +3,9 @@
 #include <cwchar>
 #include <functional>
 
-#include "provider_test_util.h"
+#include "catalogue_fixtures.h"
 
 namespace {
-
-const DWORD kIfs = XP1_IFS_HANDLES;
-const DWORD kTcpFlags = XP1_GUARANTEED_DELIVERY | XP1_GUARANTEED_ORDER | XP1_GRACEFUL_CLOSE | kIfs;
-const DWORD kUdpFlags = XP1_CONNECTIONLESS | XP1_SUPPORT_BROADCAST | kIfs;
-const DWORD kRawFlags = XP1_CONNECTIONLESS | XP1_MESSAGE_ORIENTED | kIfs;
-const GUID kOtherLsp = {0x12345678, 0x1111, 0x2222, {1, 2, 3, 4, 5, 6, 7, 8}};
-
-std::string Found(size_t n) { return "Found " + std::to_string(n) + " protocols\n"; }
-
-struct Bases {
-  DWORD tcp = 0, udp = 0, raw = 0;
-};
-
-// IPv6 entries first, so picking by family is tested too.
-Bases AddUsualProviders(CSimCatalogue& sim, CatalogueKind kind = kNativeCatalogue) {
-  Bases b;
-  sim.AddBaseProvider(L"MSAFD Tcpip [TCP/IPv6]", AF_INET6, IPPROTO_TCP, SOCK_STREAM, kTcpFlags, kind);
-  sim.AddBaseProvider(L"MSAFD Tcpip [RAW/IPv6]", AF_INET6, 0, SOCK_RAW, kRawFlags, kind);
-  b.tcp = sim.AddBaseProvider(L"MSAFD Tcpip [TCP/IP]", AF_INET, IPPROTO_TCP, SOCK_STREAM, kTcpFlags, kind);
-  b.udp = sim.AddBaseProvider(L"MSAFD Tcpip [UDP/IP]", AF_INET, IPPROTO_UDP, SOCK_DGRAM, kUdpFlags, kind);
-  b.raw = sim.AddBaseProvider(L"MSAFD Tcpip [RAW/IP]", AF_INET, 0, SOCK_RAW, kRawFlags, kind);
-  sim.AddBaseProvider(L"MSAFD NetBIOS [\\Device\\NetBT_Tcpip]", AF_NETBIOS, 0, SOCK_SEQPACKET, 0, kind);
-  return b;
-}
-
-// Another vendor's chain over TCP, of the given length, put first in the catalogue.
-DWORD AddForeignTcpChainFirst(CSimCatalogue& sim, DWORD tcpBase, int length, const wchar_t* name,
-                              CatalogueKind kind = kNativeCatalogue) {
-  WSAPROTOCOL_INFOW r = *sim.FindById(tcpBase, kind);
-  WSAPROTOCOL_INFOW layered = r;
-  layered.ProtocolChain.ChainLen = LAYERED_PROTOCOL;
-  wcscpy(layered.szProtocol, L"Other layered");
-  const DWORD layeredId = sim.AddRecord(layered, kOtherLsp, kind);
-  r.ProtocolChain.ChainLen = length;
-  for (int i = 0; i < length - 1; ++i) r.ProtocolChain.ChainEntries[i] = layeredId;
-  r.ProtocolChain.ChainEntries[length - 1] = tcpBase;
-  wcscpy(r.szProtocol, name);
-  GUID chainGuid = kOtherLsp;
-  chainGuid.Data1 += 1;
-  const DWORD chainId = sim.AddRecord(r, chainGuid, kind);
-  std::vector<DWORD> ids = sim.Ids(kind);
-  ids.pop_back();
-  ids.insert(ids.begin(), chainId);
-  EXPECT_EQ(0, sim.WriteProviderOrder(kind, ids.data(), static_cast<DWORD>(ids.size())));
-  return chainId;
-}
-
-// Another product's layered entry (chain length 0) over the given base, put
-// first in the catalogue, as its installer leaves it.
-DWORD AddForeignLayeredFirst(CSimCatalogue& sim, DWORD base, CatalogueKind kind = kNativeCatalogue) {
-  WSAPROTOCOL_INFOW r = *sim.FindById(base, kind);
-  r.ProtocolChain.ChainLen = LAYERED_PROTOCOL;
-  r.dwServiceFlags1 = 0;
-  wcscpy(r.szProtocol, L"Other layered");
-  const DWORD id = sim.AddRecord(r, kOtherLsp, kind);
-  std::vector<DWORD> ids = sim.Ids(kind);
-  ids.pop_back();
-  ids.insert(ids.begin(), id);
-  EXPECT_EQ(0, sim.WriteProviderOrder(kind, ids.data(), static_cast<DWORD>(ids.size())));
-  return id;
-}
 
 struct ExpectedChain {
   std::wstring name;
@@ -217,6 +156,8 @@ TEST_P(InstallTest, PutsLayeredEntryAndChainsFirstAndKeepsTheRestInOrder) {
   lines.insert(lines.end(), expected.skipLines.begin(), expected.skipLines.end());
   lines.push_back(Found(after.size()));
   EXPECT_EQ(lines, g_printed);
+  EXPECT_EQ(0, m_sim.m_wow32Calls);  // a system with one catalogue only
+  EXPECT_TRUE(m_sim.Records(kWow32Catalogue).empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Catalogues, InstallTest, ::testing::ValuesIn(kInstallCases),
@@ -338,6 +279,7 @@ TEST_P(FailureTest, StopsAndLeavesWhatIsInstalledAtTheEnd) {
   EXPECT_EQ(GetParam().installCalls, m_sim.m_installCalls);
   ASSERT_FALSE(g_printed.empty());
   EXPECT_EQ(GetParam().lastLine, g_printed.back());
+  EXPECT_EQ(0, m_sim.m_wow32Calls);
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, FailureTest, ::testing::ValuesIn(kFailureCases),
@@ -367,6 +309,7 @@ TEST_F(CatalogueTest, RemovalAfterInstallationRemovesEverythingOfOurs) {
 
   EXPECT_TRUE(SameRecords(before, m_sim.Records()));
   EXPECT_TRUE(g_printed.empty());
+  EXPECT_EQ(0, m_sim.m_wow32Calls);
 }
 
 TEST_F(CatalogueTest, RemovalAfterFailedChainsTakesTheLayeredEntryAndSaysChainsWereMissing) {
