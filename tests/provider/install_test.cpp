@@ -3,158 +3,24 @@
 #include <cwchar>
 #include <functional>
 
-#include "catalogue_fixtures.h"
+#include "install_cases.h"
 
 namespace {
-
-struct ExpectedChain {
-  std::wstring name;
-  int protocol;
-  std::vector<DWORD> tail;  // the chain after the layered id
-};
-
-struct Expected {
-  std::vector<ExpectedChain> chains;  // in catalogue order
-  std::vector<std::string> skipLines;
-};
-
-struct InstallCase {
-  const char* what;
-  std::function<Expected(CSimCatalogue&)> build;
-};
-
-const InstallCase kInstallCases[] = {
-    {"three base providers",
-     [](CSimCatalogue& sim) {
-       Bases b = AddUsualProviders(sim);
-       return Expected{{{L"Layered TCP/IP over [MSAFD Tcpip [TCP/IP]]", IPPROTO_TCP, {b.tcp}},
-                        {L"Layered UDP/IP over [MSAFD Tcpip [UDP/IP]]", IPPROTO_UDP, {b.udp}},
-                        {L"Layered RAW/IP over [MSAFD Tcpip [RAW/IP]]", 0, {b.raw}}},
-                       {}};
-     }},
-    {"another layered chain first for TCP",
-     [](CSimCatalogue& sim) {
-       Bases b = AddUsualProviders(sim);
-       DWORD chain = AddForeignTcpChainFirst(sim, b.tcp, 2, L"Other over [TCP]");
-       const WSAPROTOCOL_INFOW* r = sim.FindById(chain);
-       return Expected{
-           {{L"Layered TCP/IP over [Other over [TCP]]", IPPROTO_TCP,
-             {r->ProtocolChain.ChainEntries[0], b.tcp}},
-            {L"Layered UDP/IP over [MSAFD Tcpip [UDP/IP]]", IPPROTO_UDP, {b.udp}},
-            {L"Layered RAW/IP over [MSAFD Tcpip [RAW/IP]]", 0, {b.raw}}},
-           {}};
-     }},
-    {"another product's layered entry first for TCP",
-     [](CSimCatalogue& sim) {
-       Bases b = AddUsualProviders(sim);
-       AddForeignLayeredFirst(sim, b.tcp);
-       return Expected{{{L"Layered TCP/IP over [MSAFD Tcpip [TCP/IP]]", IPPROTO_TCP, {b.tcp}},
-                        {L"Layered UDP/IP over [MSAFD Tcpip [UDP/IP]]", IPPROTO_UDP, {b.udp}},
-                        {L"Layered RAW/IP over [MSAFD Tcpip [RAW/IP]]", 0, {b.raw}}},
-                       {}};
-     }},
-    {"layered entries first for every protocol, with a chain behind one",
-     [](CSimCatalogue& sim) {
-       Bases b = AddUsualProviders(sim);
-       AddForeignLayeredFirst(sim, b.raw);
-       DWORD chain = AddForeignTcpChainFirst(sim, b.tcp, 2, L"Other over [TCP]");
-       AddForeignLayeredFirst(sim, b.udp);
-       AddForeignLayeredFirst(sim, b.tcp);
-       const WSAPROTOCOL_INFOW* r = sim.FindById(chain);
-       return Expected{
-           {{L"Layered TCP/IP over [Other over [TCP]]", IPPROTO_TCP,
-             {r->ProtocolChain.ChainEntries[0], b.tcp}},
-            {L"Layered UDP/IP over [MSAFD Tcpip [UDP/IP]]", IPPROTO_UDP, {b.udp}},
-            {L"Layered RAW/IP over [MSAFD Tcpip [RAW/IP]]", 0, {b.raw}}},
-           {}};
-     }},
-    {"a chain of six first for TCP takes the seventh place",
-     [](CSimCatalogue& sim) {
-       Bases b = AddUsualProviders(sim);
-       DWORD chain = AddForeignTcpChainFirst(sim, b.tcp, 6, L"Six");
-       const WSAPROTOCOL_INFOW* r = sim.FindById(chain);
-       const DWORD* e = r->ProtocolChain.ChainEntries;
-       return Expected{{{L"Layered TCP/IP over [Six]", IPPROTO_TCP, {e[0], e[1], e[2], e[3], e[4], b.tcp}},
-                        {L"Layered UDP/IP over [MSAFD Tcpip [UDP/IP]]", IPPROTO_UDP, {b.udp}},
-                        {L"Layered RAW/IP over [MSAFD Tcpip [RAW/IP]]", 0, {b.raw}}},
-                       {}};
-     }},
-    {"a full chain of seven first for TCP is skipped",
-     [](CSimCatalogue& sim) {
-       Bases b = AddUsualProviders(sim);
-       DWORD chain = AddForeignTcpChainFirst(sim, b.tcp, MAX_PROTOCOL_CHAIN, L"Seven");
-       return Expected{{{L"Layered UDP/IP over [MSAFD Tcpip [UDP/IP]]", IPPROTO_UDP, {b.udp}},
-                        {L"Layered RAW/IP over [MSAFD Tcpip [RAW/IP]]", 0, {b.raw}}},
-                       {"Chain over catalogue entry " + std::to_string(chain) +
-                        " skipped: chain length 7\n"}};
-     }},
-    {"no UDP provider leaves that chain out",
-     [](CSimCatalogue& sim) {
-       DWORD raw = sim.AddBaseProvider(L"RAW", AF_INET, 0, SOCK_RAW, kRawFlags);
-       DWORD tcp = sim.AddBaseProvider(L"TCP", AF_INET, IPPROTO_TCP, SOCK_STREAM, kTcpFlags);
-       return Expected{{{L"Layered TCP/IP over [TCP]", IPPROTO_TCP, {tcp}},
-                        {L"Layered RAW/IP over [RAW]", 0, {raw}}},
-                       {}};
-     }},
-    {"raw provider alone",
-     [](CSimCatalogue& sim) {
-       DWORD raw = sim.AddBaseProvider(L"RAW", AF_INET, 0, SOCK_RAW, kRawFlags);
-       return Expected{{{L"Layered RAW/IP over [RAW]", 0, {raw}}}, {}};
-     }},
-    {"a very long base name is cut to fit",
-     [](CSimCatalogue& sim) {
-       std::wstring longName(WSAPROTOCOL_LEN, L'x');
-       DWORD raw = sim.AddBaseProvider(longName.c_str(), AF_INET, 0, SOCK_RAW, kRawFlags);
-       std::wstring cut = L"Layered RAW/IP over [" +
-                          std::wstring(WSAPROTOCOL_LEN - wcslen(L"Layered RAW/IP over []"), L'x') + L"]";
-       return Expected{{{cut, 0, {raw}}}, {}};
-     }},
-};
 
 class InstallTest : public CatalogueTest, public ::testing::WithParamInterface<InstallCase> {};
 
 TEST_P(InstallTest, PutsLayeredEntryAndChainsFirstAndKeepsTheRestInOrder) {
-  const Expected expected = GetParam().build(m_sim);
+  const Expected expected = GetParam().build(m_sim, kNativeCatalogue);
   const std::vector<WSAPROTOCOL_INFOW> before = m_sim.Records();
 
   InstallFilterProvider();
 
-  const std::vector<WSAPROTOCOL_INFOW>& after = m_sim.Records();
-  const size_t own = 1 + expected.chains.size();
-  ASSERT_EQ(before.size() + own, after.size());
-
-  const WSAPROTOCOL_INFOW& layered = after[0];
-  EXPECT_TRUE(IsUnder(layered, kLayeredProviderGuid));
-  EXPECT_EQ(L"Layered IP", NameOf(layered));
-  EXPECT_EQ(LAYERED_PROTOCOL, layered.ProtocolChain.ChainLen);
-  EXPECT_EQ(AF_INET, layered.iAddressFamily);
-  EXPECT_EQ(0, layered.iProtocol);
-  EXPECT_EQ(SOCK_RAW, layered.iSocketType);
-  EXPECT_EQ(kRawFlags & ~kIfs, layered.dwServiceFlags1);
-  EXPECT_EQ(L"Quorvane.dll", m_sim.PathOf(layered.dwCatalogEntryId));
-
-  for (size_t i = 0; i < expected.chains.size(); ++i) {
-    SCOPED_TRACE(i);
-    const WSAPROTOCOL_INFOW& chain = after[1 + i];
-    const ExpectedChain& want = expected.chains[i];
-    EXPECT_TRUE(IsUnder(chain, kChainProviderGuid));
-    EXPECT_EQ(want.name, NameOf(chain));
-    EXPECT_EQ(want.protocol, chain.iProtocol);
-    EXPECT_EQ(AF_INET, chain.iAddressFamily);
-    EXPECT_EQ(0u, chain.dwServiceFlags1 & kIfs);
-    EXPECT_NE(0u, chain.dwServiceFlags1);  // the other flags are kept
-    std::vector<DWORD> chainWanted{layered.dwCatalogEntryId};
-    chainWanted.insert(chainWanted.end(), want.tail.begin(), want.tail.end());
-    EXPECT_EQ(chainWanted, ChainOf(chain));
-    EXPECT_EQ(L"Quorvane.dll", m_sim.PathOf(chain.dwCatalogEntryId));
-  }
-
-  const std::vector<WSAPROTOCOL_INFOW> rest(after.begin() + own, after.end());
-  EXPECT_TRUE(SameRecords(before, rest));
+  ExpectInstalled(m_sim, kNativeCatalogue, before, expected);
+  const size_t after = m_sim.Records().size();
 
   std::vector<std::string> lines{Found(before.size()), Found(before.size() + 1)};
   lines.insert(lines.end(), expected.skipLines.begin(), expected.skipLines.end());
-  lines.push_back(Found(after.size()));
+  lines.push_back(Found(after));
   EXPECT_EQ(lines, g_printed);
   EXPECT_EQ(0, m_sim.m_wow32Calls);  // a system with one catalogue only
   EXPECT_TRUE(m_sim.Records(kWow32Catalogue).empty());
