@@ -1,0 +1,238 @@
+// Systems with a 32-bit catalogue beside the native one: the same entries go
+// into both, each leading to its own catalogue's providers.
+#include <algorithm>
+#include <tuple>
+
+#include "install_cases.h"
+
+namespace {
+
+std::string Found32(size_t n) { return "Found " + std::to_string(n) + " protocols in the 32-bit catalogue\n"; }
+
+const GUID kPadding = {0x0badf00d, 0, 0, {0, 0, 0, 0, 0, 0, 0, 1}};
+
+// How the 32-bit catalogue's ids relate to the native one's.
+enum Wow32Layout { kSameIds, kOwnIds, kOwnProviderFirst };
+const char* const kLayoutNames[] = {"SameIds", "OwnIds", "OwnProviderFirst"};
+
+void PrepareWow32(CSimCatalogue& sim, Wow32Layout layout) {
+  sim.m_hasWow32 = true;
+  if (layout == kOwnIds) {
+    // Entries that came and went leave the ids further on.
+    WSAPROTOCOL_INFOW gone{};
+    gone.ProtocolChain.ChainLen = BASE_PROTOCOL;
+    for (int i = 0; i < 7; ++i) sim.AddRecord(gone, kPadding, kWow32Catalogue);
+    int error = 0;
+    EXPECT_EQ(0, sim.DeinstallProvider(kWow32Catalogue, kPadding, &error));
+  } else if (layout == kOwnProviderFirst) {
+    sim.AddBaseProvider(L"MSAFD Irda [IrDA]", AF_IRDA, 1, SOCK_STREAM, kTcpFlags, kWow32Catalogue);
+  }
+}
+
+bool IsOwn(const WSAPROTOCOL_INFOW& r) {
+  return IsUnder(r, kLayeredProviderGuid) || IsUnder(r, kChainProviderGuid);
+}
+
+std::vector<WSAPROTOCOL_INFOW> WithoutOwn(const std::vector<WSAPROTOCOL_INFOW>& records) {
+  std::vector<WSAPROTOCOL_INFOW> rest;
+  for (const auto& r : records)
+    if (!IsOwn(r)) rest.push_back(r);
+  return rest;
+}
+
+// Every chain of the catalogue starts at that catalogue's layered entry and
+// ends at one of its base providers for the same protocol.
+void ExpectChainsLeadWithin(const CSimCatalogue& sim, CatalogueKind kind) {
+  DWORD layeredId = 0;
+  const auto& records = sim.Records(kind);
+  ASSERT_TRUE(FindProviderEntry(records.data(), static_cast<int>(records.size()), kLayeredProviderGuid,
+                                &layeredId));
+  for (const auto& r : records) {
+    if (!IsUnder(r, kChainProviderGuid)) continue;
+    const std::vector<DWORD> chain = ChainOf(r);
+    ASSERT_GE(chain.size(), 2u);
+    EXPECT_EQ(layeredId, chain[0]);
+    for (size_t k = 1; k < chain.size(); ++k) EXPECT_NE(nullptr, sim.FindById(chain[k], kind)) << chain[k];
+    const WSAPROTOCOL_INFOW* base = sim.FindById(chain.back(), kind);
+    if (!base) continue;
+    EXPECT_EQ(BASE_PROTOCOL, base->ProtocolChain.ChainLen);
+    EXPECT_EQ(r.iProtocol, base->iProtocol);
+    EXPECT_EQ(r.iAddressFamily, base->iAddressFamily);
+  }
+}
+
+// Every catalogue case, in both catalogues.
+class BothCataloguesTest : public CatalogueTest,
+                           public ::testing::WithParamInterface<std::tuple<InstallCase, Wow32Layout>> {};
+
+TEST_P(BothCataloguesTest, GetTheSameEntriesEachOverItsOwnProviders) {
+  const InstallCase& c = std::get<0>(GetParam());
+  PrepareWow32(m_sim, std::get<1>(GetParam()));
+  const Expected native = c.build(m_sim, kNativeCatalogue);
+  const Expected wow32 = c.build(m_sim, kWow32Catalogue);
+  const std::vector<WSAPROTOCOL_INFOW> nativeBefore = m_sim.Records();
+  const std::vector<WSAPROTOCOL_INFOW> wow32Before = m_sim.Records(kWow32Catalogue);
+
+  InstallFilterProvider();
+
+  {
+    SCOPED_TRACE("native catalogue");
+    ExpectInstalled(m_sim, kNativeCatalogue, nativeBefore, native);
+    ExpectChainsLeadWithin(m_sim, kNativeCatalogue);
+  }
+  {
+    SCOPED_TRACE("32-bit catalogue");
+    ExpectInstalled(m_sim, kWow32Catalogue, wow32Before, wow32);
+    ExpectChainsLeadWithin(m_sim, kWow32Catalogue);
+  }
+  std::vector<std::string> lines{Found(nativeBefore.size()), Found32(wow32Before.size()),
+                                 Found(nativeBefore.size() + 1)};
+  lines.insert(lines.end(), native.skipLines.begin(), native.skipLines.end());
+  lines.push_back(Found32(wow32Before.size() + 1));
+  lines.insert(lines.end(), wow32.skipLines.begin(), wow32.skipLines.end());
+  lines.push_back(Found(m_sim.Records().size()));
+  lines.push_back(Found32(m_sim.Records(kWow32Catalogue).size()));
+  EXPECT_EQ(lines, g_printed);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Catalogues, BothCataloguesTest,
+    ::testing::Combine(::testing::ValuesIn(kInstallCases), ::testing::Values(kSameIds, kOwnIds, kOwnProviderFirst)),
+    [](const ::testing::TestParamInfo<std::tuple<InstallCase, Wow32Layout>>& info) {
+      return "Case" + std::to_string(info.index / 3) + "_" + kLayoutNames[std::get<1>(info.param)];
+    });
+
+// What each catalogue holds of ours afterwards.
+struct Outcome {
+  size_t chains;  // the layered entry is always there
+  bool first;     // our entries stand first; else where they were appended
+};
+
+struct TwoCatalogueCase {
+  const char* what;
+  std::function<void(CSimCatalogue&)> build;  // the 32-bit catalogue is there already
+  Outcome native, wow32;
+  const char* line;  // printed among the others; null for none in particular
+};
+
+const TwoCatalogueCase kTwoCatalogueCases[] = {
+    {"no UDP provider in the 32-bit catalogue",
+     [](CSimCatalogue& sim) {
+       AddUsualProviders(sim);
+       sim.AddBaseProvider(L"TCP", AF_INET, IPPROTO_TCP, SOCK_STREAM, kTcpFlags, kWow32Catalogue);
+       sim.AddBaseProvider(L"RAW", AF_INET, 0, SOCK_RAW, kRawFlags, kWow32Catalogue);
+     },
+     {3, true}, {0, true}, "Protocol chains do not fit the 32-bit catalogue; removed there\n"},
+    {"no IPv4 provider in the 32-bit catalogue",
+     [](CSimCatalogue& sim) {
+       AddUsualProviders(sim);
+       sim.AddBaseProvider(L"TCP6", AF_INET6, IPPROTO_TCP, SOCK_STREAM, kTcpFlags, kWow32Catalogue);
+     },
+     {3, true}, {0, true}, "Protocol chains do not fit the 32-bit catalogue; removed there\n"},
+    {"a full chain first for TCP in the 32-bit catalogue only",
+     [](CSimCatalogue& sim) {
+       AddUsualProviders(sim);
+       Bases b = AddUsualProviders(sim, kWow32Catalogue);
+       AddForeignTcpChainFirst(sim, b.tcp, MAX_PROTOCOL_CHAIN, L"Seven", kWow32Catalogue);
+     },
+     {3, true}, {0, true}, "Protocol chains do not fit the 32-bit catalogue; removed there\n"},
+    {"32-bit catalogue cannot be read",
+     [](CSimCatalogue& sim) {
+       AddUsualProviders(sim);
+       AddUsualProviders(sim, kWow32Catalogue);
+       sim.m_wow32EnumError = WSAEFAULT;
+     },
+     {3, true}, {0, false}, "Layered entry not found in the 32-bit catalogue after installing it\n"},
+    {"layered entry not found again in either",
+     [](CSimCatalogue& sim) {
+       AddUsualProviders(sim);
+       AddUsualProviders(sim, kWow32Catalogue);
+       sim.m_hideProvider = true;
+       sim.m_hiddenProvider = kLayeredProviderGuid;
+     },
+     {0, false}, {0, false}, "Layered entry not found after installing it; no chains installed\n"},
+    {"layered entry not found again in the 32-bit catalogue",
+     [](CSimCatalogue& sim) {
+       AddUsualProviders(sim);
+       AddUsualProviders(sim, kWow32Catalogue);
+       sim.m_hideProvider = true;
+       sim.m_hiddenProvider = kLayeredProviderGuid;
+       sim.m_hiddenInBoth = false;
+       sim.m_hiddenIn = kWow32Catalogue;
+     },
+     // Its order cannot be written either: that catalogue seems to lack an entry.
+     {3, true}, {0, false}, "Protocol chains do not fit the 32-bit catalogue; removed there\n"},
+    {"chain installation refused",
+     [](CSimCatalogue& sim) {
+       AddUsualProviders(sim);
+       AddUsualProviders(sim, kWow32Catalogue);
+       sim.m_installError = WSAEACCES;
+       sim.m_installFailingCall = 2;
+     },
+     {0, false}, {0, false}, "WSCInstallProvider for protocol chain failed 10013\n"},
+    {"32-bit chains cannot be updated",
+     [](CSimCatalogue& sim) {
+       PrepareWow32(sim, kOwnIds);
+       AddUsualProviders(sim);
+       AddUsualProviders(sim, kWow32Catalogue);
+       sim.m_updateError = WSAEACCES;
+     },
+     {3, true}, {0, true},
+     "WSCUpdateProvider32 for protocol chain failed 10013; chains removed from the 32-bit catalogue\n"},
+    {"native order refused",
+     [](CSimCatalogue& sim) {
+       AddUsualProviders(sim);
+       AddUsualProviders(sim, kWow32Catalogue);
+       sim.m_orderError = ERROR_ACCESS_DENIED;
+     },
+     {3, false}, {3, true}, "WSCWriteProviderOrder failed 5\n"},
+    {"32-bit order refused",
+     [](CSimCatalogue& sim) {
+       AddUsualProviders(sim);
+       AddUsualProviders(sim, kWow32Catalogue);
+       sim.m_wow32OrderError = ERROR_ACCESS_DENIED;
+     },
+     {3, true}, {3, false}, "WSCWriteProviderOrder32 failed 5\n"},
+};
+
+void ExpectOutcome(const CSimCatalogue& sim, CatalogueKind kind, const std::vector<WSAPROTOCOL_INFOW>& before,
+                   const Outcome& want) {
+  const auto& after = sim.Records(kind);
+  EXPECT_EQ(1u, CountUnder(sim, kind, kLayeredProviderGuid));
+  EXPECT_EQ(want.chains, CountUnder(sim, kind, kChainProviderGuid));
+  EXPECT_TRUE(SameRecords(before, WithoutOwn(after)));
+  ExpectChainsLeadWithin(sim, kind);
+  const size_t own = 1 + want.chains;
+  ASSERT_EQ(before.size() + own, after.size());
+  const size_t from = want.first ? 0 : before.size();
+  for (size_t i = from; i < from + own; ++i) EXPECT_TRUE(IsOwn(after[i])) << i;
+}
+
+class TwoCatalogueTest : public CatalogueTest, public ::testing::WithParamInterface<TwoCatalogueCase> {};
+
+TEST_P(TwoCatalogueTest, NeverLeavesAChainThatLeadsNowhere) {
+  const TwoCatalogueCase& c = GetParam();
+  m_sim.m_hasWow32 = true;
+  c.build(m_sim);
+  const std::vector<WSAPROTOCOL_INFOW> nativeBefore = m_sim.Records();
+  const std::vector<WSAPROTOCOL_INFOW> wow32Before = m_sim.Records(kWow32Catalogue);
+
+  InstallFilterProvider();
+
+  {
+    SCOPED_TRACE("native catalogue");
+    ExpectOutcome(m_sim, kNativeCatalogue, nativeBefore, c.native);
+  }
+  {
+    SCOPED_TRACE("32-bit catalogue");
+    ExpectOutcome(m_sim, kWow32Catalogue, wow32Before, c.wow32);
+  }
+  EXPECT_NE(g_printed.end(), std::find(g_printed.begin(), g_printed.end(), std::string(c.line)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Systems, TwoCatalogueTest, ::testing::ValuesIn(kTwoCatalogueCases),
+                         [](const ::testing::TestParamInfo<TwoCatalogueCase>& info) {
+                           return "Case" + std::to_string(info.index);
+                         });
+
+}  // namespace
