@@ -12,6 +12,7 @@ struct GuardCase {
 const GuardCase kGuardCases[] = {
     {false, {false, true}, "Quorvane.dll is not in the system directory; nothing installed\n"},
     {true, {false, true}, "Quorvane.dll is not in the system directory; nothing installed\n"},
+    {true, {false, false}, "Quorvane.dll is not in the system directory; nothing installed\n"},
     {true, {true, false}, "Quorvane.dll is not in the 32-bit system directory; nothing installed\n"},
     {false, {true, false}, nullptr},
     {true, {true, true}, nullptr},
@@ -26,18 +27,29 @@ TEST_P(GuardTest, InstallsOnlyWhereTheLibraryIs) {
   m_sim.m_hasLibrary[1] = c.library[1];
   AddUsualProviders(m_sim);
   if (c.wow32) AddUsualProviders(m_sim, kWow32Catalogue);
-  const size_t before = m_sim.Records().size();
+  const std::vector<WSAPROTOCOL_INFOW> native = m_sim.Records();
+  const std::vector<WSAPROTOCOL_INFOW> wow32 = m_sim.Records(kWow32Catalogue);
 
   InstallFilterProvider();
 
-  const size_t added = c.line ? 0 : 4;
-  EXPECT_EQ(before + added, m_sim.Records().size());
-  EXPECT_EQ(c.wow32 ? before + added : 0, m_sim.Records(kWow32Catalogue).size());
+  for (const std::string& name : m_sim.m_libraryQueries) EXPECT_EQ("Quorvane.dll", name);
   if (c.line) {
     EXPECT_EQ(std::vector<std::string>{c.line}, g_printed);
+    EXPECT_TRUE(SameRecords(native, m_sim.Records()));
+    EXPECT_TRUE(SameRecords(wow32, m_sim.Records(kWow32Catalogue)));
     EXPECT_EQ(0, m_sim.m_installCalls);
   } else {
+    EXPECT_EQ(native.size() + 4, m_sim.Records().size());
     EXPECT_TRUE(IsUnder(m_sim.Records()[0], kLayeredProviderGuid));
+    if (c.wow32) {
+      EXPECT_EQ(wow32.size() + 4, m_sim.Records(kWow32Catalogue).size());
+      EXPECT_TRUE(IsUnder(m_sim.Records(kWow32Catalogue)[0], kLayeredProviderGuid));
+    }
+  }
+  // Where there is no 32-bit catalogue its library is not asked for either.
+  if (!c.wow32) {
+    EXPECT_EQ(0, m_sim.m_wow32Calls);
+    EXPECT_TRUE(m_sim.Records(kWow32Catalogue).empty());
   }
 }
 
