@@ -14,6 +14,9 @@ const DWORD kRawFlags = XP1_CONNECTIONLESS | XP1_MESSAGE_ORIENTED | kIfs;
 const GUID kOtherLsp = {0x12345678, 0x1111, 0x2222, {1, 2, 3, 4, 5, 6, 7, 8}};
 
 inline std::string Found(size_t n) { return "Found " + std::to_string(n) + " protocols\n"; }
+inline std::string Found32(size_t n) {
+  return "Found " + std::to_string(n) + " protocols in the 32-bit catalogue\n";
+}
 
 struct Bases {
   DWORD tcp = 0, udp = 0, raw = 0;
@@ -68,3 +71,34 @@ inline DWORD AddForeignLayeredFirst(CSimCatalogue& sim, DWORD base, CatalogueKin
   return id;
 }
 
+
+// How the 32-bit catalogue's ids relate to the native one's.
+enum Wow32Layout { kSameIds, kOwnIds, kOwnProviderFirst };
+inline const char* const kLayoutNames[] = {"SameIds", "OwnIds", "OwnProviderFirst"};
+
+// Gives the system its 32-bit catalogue, laid out as asked, before anything is added.
+inline void PrepareWow32(CSimCatalogue& sim, Wow32Layout layout) {
+  sim.m_hasWow32 = true;
+  if (layout == kOwnIds) {
+    // Entries that came and went leave the ids further on.
+    const GUID gone = {0x0badf00d, 0, 0, {0, 0, 0, 0, 0, 0, 0, 1}};
+    WSAPROTOCOL_INFOW record{};
+    record.ProtocolChain.ChainLen = BASE_PROTOCOL;
+    for (int i = 0; i < 7; ++i) sim.AddRecord(record, gone, kWow32Catalogue);
+    int error = 0;
+    EXPECT_EQ(0, sim.DeinstallProvider(kWow32Catalogue, gone, &error));
+  } else if (layout == kOwnProviderFirst) {
+    sim.AddBaseProvider(L"MSAFD Irda [IrDA]", AF_IRDA, 1, SOCK_STREAM, kTcpFlags, kWow32Catalogue);
+  }
+}
+
+inline bool IsOwn(const WSAPROTOCOL_INFOW& r) {
+  return IsUnder(r, kLayeredProviderGuid) || IsUnder(r, kChainProviderGuid);
+}
+
+inline std::vector<WSAPROTOCOL_INFOW> WithoutOwn(const std::vector<WSAPROTOCOL_INFOW>& records) {
+  std::vector<WSAPROTOCOL_INFOW> rest;
+  for (const auto& r : records)
+    if (!IsOwn(r)) rest.push_back(r);
+  return rest;
+}

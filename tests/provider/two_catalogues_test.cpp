@@ -7,39 +7,6 @@
 
 namespace {
 
-std::string Found32(size_t n) { return "Found " + std::to_string(n) + " protocols in the 32-bit catalogue\n"; }
-
-const GUID kPadding = {0x0badf00d, 0, 0, {0, 0, 0, 0, 0, 0, 0, 1}};
-
-// How the 32-bit catalogue's ids relate to the native one's.
-enum Wow32Layout { kSameIds, kOwnIds, kOwnProviderFirst };
-const char* const kLayoutNames[] = {"SameIds", "OwnIds", "OwnProviderFirst"};
-
-void PrepareWow32(CSimCatalogue& sim, Wow32Layout layout) {
-  sim.m_hasWow32 = true;
-  if (layout == kOwnIds) {
-    // Entries that came and went leave the ids further on.
-    WSAPROTOCOL_INFOW gone{};
-    gone.ProtocolChain.ChainLen = BASE_PROTOCOL;
-    for (int i = 0; i < 7; ++i) sim.AddRecord(gone, kPadding, kWow32Catalogue);
-    int error = 0;
-    EXPECT_EQ(0, sim.DeinstallProvider(kWow32Catalogue, kPadding, &error));
-  } else if (layout == kOwnProviderFirst) {
-    sim.AddBaseProvider(L"MSAFD Irda [IrDA]", AF_IRDA, 1, SOCK_STREAM, kTcpFlags, kWow32Catalogue);
-  }
-}
-
-bool IsOwn(const WSAPROTOCOL_INFOW& r) {
-  return IsUnder(r, kLayeredProviderGuid) || IsUnder(r, kChainProviderGuid);
-}
-
-std::vector<WSAPROTOCOL_INFOW> WithoutOwn(const std::vector<WSAPROTOCOL_INFOW>& records) {
-  std::vector<WSAPROTOCOL_INFOW> rest;
-  for (const auto& r : records)
-    if (!IsOwn(r)) rest.push_back(r);
-  return rest;
-}
-
 // Every chain of the catalogue starts at that catalogue's layered entry and
 // ends at one of its base providers for the same protocol.
 void ExpectChainsLeadWithin(const CSimCatalogue& sim, CatalogueKind kind) {
