@@ -202,4 +202,73 @@ INSTANTIATE_TEST_SUITE_P(Systems, TwoCatalogueTest, ::testing::ValuesIn(kTwoCata
                            return "Case" + std::to_string(info.index);
                          });
 
+
+// Removal reaches both catalogues, whatever an earlier installation left.
+struct RemovalCase {
+  const char* what;
+  std::function<void(CSimCatalogue&)> history;  // after the providers are in
+  bool wow32Removed;
+  std::vector<std::string> lines;
+};
+
+const RemovalCase kRemovalCases[] = {
+    {"after an installation", [](CSimCatalogue&) { InstallFilterProvider(); }, true, {}},
+    {"with nothing installed",
+     [](CSimCatalogue&) {},
+     true,
+     {"WSCDeistallProvider for Layer failed 10022\n", "WSCDeistallProvider for Chain failed 10022\n",
+      "WSCDeinstallProvider32 for Layer failed 10022\n", "WSCDeinstallProvider32 for Chain failed 10022\n"}},
+    {"after the chains were refused",
+     [](CSimCatalogue& sim) {
+       sim.m_installError = WSAEACCES;
+       sim.m_installFailingCall = 2;
+       InstallFilterProvider();
+       sim.m_installError = 0;
+     },
+     true,
+     {"WSCDeistallProvider for Chain failed 10022\n", "WSCDeinstallProvider32 for Chain failed 10022\n"}},
+    {"after the chains did not fit the 32-bit catalogue",
+     [](CSimCatalogue& sim) {
+       sim.m_hideProvider = true;
+       sim.m_hiddenProvider = kLayeredProviderGuid;
+       sim.m_hiddenInBoth = false;
+       sim.m_hiddenIn = kWow32Catalogue;
+       InstallFilterProvider();
+       sim.m_hideProvider = false;
+     },
+     true,
+     {"WSCDeinstallProvider32 for Chain failed 10022\n"}},
+    {"when the 32-bit catalogue refuses",
+     [](CSimCatalogue& sim) {
+       InstallFilterProvider();
+       sim.m_wow32DeinstallError = WSAEACCES;
+     },
+     false,
+     {"WSCDeinstallProvider32 for Layer failed 10013\n", "WSCDeinstallProvider32 for Chain failed 10013\n"}},
+};
+
+class RemovalTest : public CatalogueTest, public ::testing::WithParamInterface<RemovalCase> {};
+
+TEST_P(RemovalTest, TakesOurEntriesOutOfBothCatalogues) {
+  PrepareWow32(m_sim, kOwnIds);
+  AddUsualProviders(m_sim);
+  AddUsualProviders(m_sim, kWow32Catalogue);
+  const std::vector<WSAPROTOCOL_INFOW> nativeBefore = m_sim.Records();
+  const std::vector<WSAPROTOCOL_INFOW> wow32Before = m_sim.Records(kWow32Catalogue);
+  GetParam().history(m_sim);
+  const std::vector<WSAPROTOCOL_INFOW> wow32Installed = m_sim.Records(kWow32Catalogue);
+  g_printed.clear();
+
+  RemoveFilterProvider();
+
+  EXPECT_TRUE(SameRecords(nativeBefore, m_sim.Records()));
+  EXPECT_TRUE(SameRecords(GetParam().wow32Removed ? wow32Before : wow32Installed, m_sim.Records(kWow32Catalogue)));
+  EXPECT_EQ(GetParam().lines, g_printed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Histories, RemovalTest, ::testing::ValuesIn(kRemovalCases),
+                         [](const ::testing::TestParamInfo<RemovalCase>& info) {
+                           return "Case" + std::to_string(info.index);
+                         });
+
 }  // namespace
