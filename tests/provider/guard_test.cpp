@@ -1,5 +1,8 @@
 // Installation only where the filter library lies, in every catalogue's system directory.
+#include <string>
+
 #include "catalogue_fixtures.h"
+#include "provider/realcatalogue.h"
 
 namespace {
 
@@ -54,5 +57,32 @@ TEST_P(GuardTest, InstallsOnlyWhereTheLibraryIs) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Systems, GuardTest, ::testing::ValuesIn(kGuardCases));
+
+// The platform's check, against what the system directories hold under Wine.
+struct LibraryCase {
+  std::string name;
+  bool there;
+};
+
+const LibraryCase kLibraryCases[] = {
+    {"ws2_32.dll", true},
+    {"WS2_32.DLL", true},
+    {"mossgrave-none.dll", false},
+    {"drivers", false},  // a folder, not a library
+    {"", false},
+    {std::string(MAX_PATH, 'a') + ".dll", false},
+};
+
+class RealLibraryTest : public ::testing::TestWithParam<LibraryCase> {};
+
+TEST_P(RealLibraryTest, FindsOnlyALibraryInThatSystemDirectory) {
+  CRealCatalogue real;
+  char dir[MAX_PATH];
+  const bool wow64 = GetSystemWow64DirectoryA(dir, MAX_PATH) != 0;
+  EXPECT_EQ(GetParam().there, real.HasLibrary(kNativeCatalogue, GetParam().name.c_str()));
+  EXPECT_EQ(GetParam().there && wow64, real.HasLibrary(kWow32Catalogue, GetParam().name.c_str()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, RealLibraryTest, ::testing::ValuesIn(kLibraryCases));
 
 }  // namespace
