@@ -33,3 +33,7 @@ void ExpectInstalled(const CSimCatalogue& sim, CatalogueKind kind,
 
 // How many entries of a catalogue stand under the GUID.
 size_t CountUnder(const CSimCatalogue& sim, CatalogueKind kind, const GUID& g);
+
+// Every chain of the catalogue starts at that catalogue's layered entry and
+// ends at one of its base providers for the same protocol.
+void ExpectChainsLeadWithin(const CSimCatalogue& sim, CatalogueKind kind);

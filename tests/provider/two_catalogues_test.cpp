@@ -7,27 +7,6 @@
 
 namespace {
 
-// Every chain of the catalogue starts at that catalogue's layered entry and
-// ends at one of its base providers for the same protocol.
-void ExpectChainsLeadWithin(const CSimCatalogue& sim, CatalogueKind kind) {
-  DWORD layeredId = 0;
-  const auto& records = sim.Records(kind);
-  ASSERT_TRUE(FindProviderEntry(records.data(), static_cast<int>(records.size()), kLayeredProviderGuid,
-                                &layeredId));
-  for (const auto& r : records) {
-    if (!IsUnder(r, kChainProviderGuid)) continue;
-    const std::vector<DWORD> chain = ChainOf(r);
-    ASSERT_GE(chain.size(), 2u);
-    EXPECT_EQ(layeredId, chain[0]);
-    for (size_t k = 1; k < chain.size(); ++k) EXPECT_NE(nullptr, sim.FindById(chain[k], kind)) << chain[k];
-    const WSAPROTOCOL_INFOW* base = sim.FindById(chain.back(), kind);
-    if (!base) continue;
-    EXPECT_EQ(BASE_PROTOCOL, base->ProtocolChain.ChainLen);
-    EXPECT_EQ(r.iProtocol, base->iProtocol);
-    EXPECT_EQ(r.iAddressFamily, base->iAddressFamily);
-  }
-}
-
 // Every catalogue case, in both catalogues.
 class BothCataloguesTest : public CatalogueTest,
                            public ::testing::WithParamInterface<std::tuple<InstallCase, Wow32Layout>> {};
