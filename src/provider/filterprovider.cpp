@@ -237,10 +237,12 @@ void RemoveOwnEntries(CatalogueKind kind) {
   const bool wow32 = kind == kWow32Catalogue;
   int error = 0;
   if (GetCatalogue()->DeinstallProvider(kind, kLayeredProviderGuid, &error) != 0)
-    Print(wow32 ? "WSCDeinstallProvider32 for Layer failed %d\n" : "WSCDeistallProvider for Layer failed %d\n", error);
+    Print(wow32 ? "WSCDeinstallProvider32 for Layer failed %d\n" : "WSCDeistallProvider for Layer failed %d\n",
+          error);
   error = 0;
   if (GetCatalogue()->DeinstallProvider(kind, kChainProviderGuid, &error) != 0)
-    Print(wow32 ? "WSCDeinstallProvider32 for Chain failed %d\n" : "WSCDeistallProvider for Chain failed %d\n", error);
+    Print(wow32 ? "WSCDeinstallProvider32 for Chain failed %d\n" : "WSCDeistallProvider for Chain failed %d\n",
+          error);
 }
 
 // Finds the layered entry in a fresh snapshot of the catalogue and builds
@@ -329,13 +331,15 @@ void InstallFilterProvider() {
   BaseEntries bases[2];
   bool holdsOwn[2] = {false, false};
   bool read[2] = {false, false};
-  read[kNativeCatalogue] = TakeBaseEntries(kNativeCatalogue, &bases[kNativeCatalogue], &holdsOwn[kNativeCatalogue]);
+  read[kNativeCatalogue] =
+      TakeBaseEntries(kNativeCatalogue, &bases[kNativeCatalogue], &holdsOwn[kNativeCatalogue]);
   if (!bases[kNativeCatalogue].found[kBaseRaw]) {
     Print("No raw IPv4 provider found; nothing installed\n");
     return;
   }
   if (both) {
-    read[kWow32Catalogue] = TakeBaseEntries(kWow32Catalogue, &bases[kWow32Catalogue], &holdsOwn[kWow32Catalogue]);
+    read[kWow32Catalogue] =
+        TakeBaseEntries(kWow32Catalogue, &bases[kWow32Catalogue], &holdsOwn[kWow32Catalogue]);
     // Our entries in one catalogue only (put there before the system had
     // two, or left after one was reset): the pair would be refused at every
     // start, leaving the other catalogue's programs unfiltered for good. So

@@ -43,7 +43,8 @@ TEST_P(BothCataloguesTest, GetTheSameEntriesEachOverItsOwnProviders) {
 
 INSTANTIATE_TEST_SUITE_P(
     Catalogues, BothCataloguesTest,
-    ::testing::Combine(::testing::ValuesIn(kInstallCases), ::testing::Values(kSameIds, kOwnIds, kOwnProviderFirst)),
+    ::testing::Combine(::testing::ValuesIn(kInstallCases),
+                       ::testing::Values(kSameIds, kOwnIds, kOwnProviderFirst)),
     [](const ::testing::TestParamInfo<std::tuple<InstallCase, Wow32Layout>>& info) {
       return "Case" + std::to_string(info.index / 3) + "_" + kLayoutNames[std::get<1>(info.param)];
     });
@@ -241,7 +242,8 @@ TEST_P(RemovalTest, TakesOurEntriesOutOfBothCatalogues) {
   RemoveFilterProvider();
 
   EXPECT_TRUE(SameRecords(nativeBefore, m_sim.Records()));
-  EXPECT_TRUE(SameRecords(GetParam().wow32Removed ? wow32Before : wow32Installed, m_sim.Records(kWow32Catalogue)));
+  EXPECT_TRUE(SameRecords(GetParam().wow32Removed ? wow32Before : wow32Installed,
+                          m_sim.Records(kWow32Catalogue)));
   EXPECT_EQ(GetParam().lines, g_printed);
 }
 
