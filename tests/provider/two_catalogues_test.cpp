@@ -252,4 +252,49 @@ INSTANTIATE_TEST_SUITE_P(Histories, RemovalTest, ::testing::ValuesIn(kRemovalCas
                            return "Case" + std::to_string(info.index);
                          });
 
+
+// Without a template in the native catalogue neither catalogue gets anything,
+// however complete the 32-bit one is.
+struct NativeStateCase {
+  const char* what;
+  std::function<void(CSimCatalogue&)> build;
+  const char* firstLine;
+};
+
+const NativeStateCase kNoTemplateCases[] = {
+    {"TCP only",
+     [](CSimCatalogue& sim) { sim.AddBaseProvider(L"TCP", AF_INET, IPPROTO_TCP, SOCK_STREAM, kTcpFlags); },
+     "Found 1 protocols\n"},
+    {"empty", [](CSimCatalogue&) {}, "Found 0 protocols\n"},
+    {"unreadable",
+     [](CSimCatalogue& sim) {
+       AddUsualProviders(sim);
+       sim.m_secondEnumError = WSAEFAULT;
+     },
+     "Second WSCEnumProtocols failed 10014\n"},
+};
+
+class NoNativeTemplateTest : public CatalogueTest, public ::testing::WithParamInterface<NativeStateCase> {};
+
+TEST_P(NoNativeTemplateTest, LeavesBothCataloguesAsTheyAre) {
+  PrepareWow32(m_sim, kOwnIds);
+  AddUsualProviders(m_sim, kWow32Catalogue);
+  GetParam().build(m_sim);
+  const std::vector<WSAPROTOCOL_INFOW> native = m_sim.Records();
+  const std::vector<WSAPROTOCOL_INFOW> wow32 = m_sim.Records(kWow32Catalogue);
+
+  InstallFilterProvider();
+
+  EXPECT_TRUE(SameRecords(native, m_sim.Records()));
+  EXPECT_TRUE(SameRecords(wow32, m_sim.Records(kWow32Catalogue)));
+  EXPECT_EQ(0, m_sim.m_installCalls);
+  EXPECT_EQ((std::vector<std::string>{GetParam().firstLine, "No raw IPv4 provider found; nothing installed\n"}),
+            g_printed);
+}
+
+INSTANTIATE_TEST_SUITE_P(NativeCatalogues, NoNativeTemplateTest, ::testing::ValuesIn(kNoTemplateCases),
+                         [](const ::testing::TestParamInfo<NativeStateCase>& info) {
+                           return "Case" + std::to_string(info.index);
+                         });
+
 }  // namespace
