@@ -121,7 +121,9 @@ TEST_P(EveryStartTest, LeavesOneSetOfEntriesPerCatalogue) {
     lines.push_back("WSCInstallProvider failed 10022\n");
     EXPECT_EQ(lines, g_printed);
   }
-  if (!c.wow32) EXPECT_EQ(0, wow32Calls + m_sim.m_wow32Calls);
+  if (!c.wow32) {
+    EXPECT_EQ(0, wow32Calls + m_sim.m_wow32Calls);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Systems, EveryStartTest, ::testing::ValuesIn(kStartCases),
