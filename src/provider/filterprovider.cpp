@@ -220,13 +220,29 @@ int ComposeProviderOrder(const WSAPROTOCOL_INFOW* records, int count, DWORD* ids
 
 namespace {
 
-// The bases of one catalogue, from a fresh snapshot.
-void TakeBaseEntries(CatalogueKind kind, BaseEntries* bases) {
+// The bases of one catalogue, from a fresh snapshot, and whether any of our
+// entries are in it. False when the catalogue could not be read.
+bool TakeBaseEntries(CatalogueKind kind, BaseEntries* bases, bool* holdsOwn) {
   int count = 0;
-  EnumerateCatalogue(kind);
+  const bool read = EnumerateCatalogue(kind);
   const WSAPROTOCOL_INFOW* records = CatalogueSnapshot(&count);
   PickBaseEntries(records, count, bases);
+  *holdsOwn = false;
+  for (int i = 0; i < count && !*holdsOwn; ++i) *holdsOwn = IsOwnEntry(records[i]);
   ReleaseCatalogueSnapshot();
+  return read;
+}
+
+void RemoveOwnEntries(CatalogueKind kind) {
+  const bool wow32 = kind == kWow32Catalogue;
+  int error = 0;
+  if (GetCatalogue()->DeinstallProvider(kind, kLayeredProviderGuid, &error) != 0)
+    Print(wow32 ? "WSCDeinstallProvider32 for Layer failed %d\n" : "WSCDeistallProvider for Layer failed %d\n",
+          error);
+  error = 0;
+  if (GetCatalogue()->DeinstallProvider(kind, kChainProviderGuid, &error) != 0)
+    Print(wow32 ? "WSCDeinstallProvider32 for Chain failed %d\n" : "WSCDeistallProvider for Chain failed %d\n",
+          error);
 }
 
 // Finds the layered entry in a fresh snapshot of the catalogue and builds
@@ -313,12 +329,36 @@ void InstallFilterProvider() {
   }
 
   BaseEntries bases[2];
-  TakeBaseEntries(kNativeCatalogue, &bases[kNativeCatalogue]);
+  bool holdsOwn[2] = {false, false};
+  bool read[2] = {false, false};
+  read[kNativeCatalogue] =
+      TakeBaseEntries(kNativeCatalogue, &bases[kNativeCatalogue], &holdsOwn[kNativeCatalogue]);
   if (!bases[kNativeCatalogue].found[kBaseRaw]) {
     Print("No raw IPv4 provider found; nothing installed\n");
     return;
   }
-  if (both) TakeBaseEntries(kWow32Catalogue, &bases[kWow32Catalogue]);
+  if (both) {
+    read[kWow32Catalogue] =
+        TakeBaseEntries(kWow32Catalogue, &bases[kWow32Catalogue], &holdsOwn[kWow32Catalogue]);
+    // Our entries in one catalogue only (put there before the system had
+    // two, or left after one was reset): the pair would be refused at every
+    // start, leaving the other catalogue's programs unfiltered for good. So
+    // that one set goes, and both catalogues are filled afresh. Only when
+    // both could be read: an unread catalogue may hold ours all the same.
+    if (read[kNativeCatalogue] && read[kWow32Catalogue] &&
+        holdsOwn[kNativeCatalogue] != holdsOwn[kWow32Catalogue]) {
+      const CatalogueKind holder = holdsOwn[kNativeCatalogue] ? kNativeCatalogue : kWow32Catalogue;
+      Print(holder == kNativeCatalogue ? "Filter entries missing in the 32-bit catalogue; installing anew\n"
+                                       : "Filter entries missing in the native catalogue; installing anew\n");
+      RemoveOwnEntries(holder);
+      TakeBaseEntries(holder, &bases[holder], &holdsOwn[holder]);
+      if (holdsOwn[holder]) return;  // not removed, and said so: the pair would be refused
+      if (!bases[kNativeCatalogue].found[kBaseRaw]) {
+        Print("No raw IPv4 provider found; nothing installed\n");
+        return;
+      }
+    }
+  }
 
   // Into both catalogues at once where there are two: the platform has no
   // call that installs into the 32-bit one alone.
@@ -357,18 +397,6 @@ void InstallFilterProvider() {
 }
 
 void RemoveFilterProvider() {
-  ICatalogue* catalogue = GetCatalogue();
-  int error = 0;
-  if (catalogue->DeinstallProvider(kNativeCatalogue, kLayeredProviderGuid, &error) != 0)
-    Print("WSCDeistallProvider for Layer failed %d\n", error);
-  error = 0;
-  if (catalogue->DeinstallProvider(kNativeCatalogue, kChainProviderGuid, &error) != 0)
-    Print("WSCDeistallProvider for Chain failed %d\n", error);
-  if (!catalogue->HasWow32Catalogue()) return;
-  error = 0;
-  if (catalogue->DeinstallProvider(kWow32Catalogue, kLayeredProviderGuid, &error) != 0)
-    Print("WSCDeinstallProvider32 for Layer failed %d\n", error);
-  error = 0;
-  if (catalogue->DeinstallProvider(kWow32Catalogue, kChainProviderGuid, &error) != 0)
-    Print("WSCDeinstallProvider32 for Chain failed %d\n", error);
+  RemoveOwnEntries(kNativeCatalogue);
+  if (GetCatalogue()->HasWow32Catalogue()) RemoveOwnEntries(kWow32Catalogue);
 }

@@ -21,7 +21,8 @@ ProviderPrintFn SetProviderPrint(ProviderPrintFn print);
 
 // Installs nothing unless the filter library is in the system directory (and,
 // on 64-bit Windows, the 32-bit one in the 32-bit system directory). Where
-// the system has two catalogues the entries go into both.
+// the system has two catalogues the entries go into both; entries found in
+// one of them only are taken out first, so that both get them.
 void InstallFilterProvider();
 // Removes the entries from every catalogue of the system.
 void RemoveFilterProvider();

@@ -3,220 +3,27 @@
 #include <cwchar>
 #include <functional>
 
-#include "provider_test_util.h"
+#include "install_cases.h"
 
 namespace {
-
-const DWORD kIfs = XP1_IFS_HANDLES;
-const DWORD kTcpFlags = XP1_GUARANTEED_DELIVERY | XP1_GUARANTEED_ORDER | XP1_GRACEFUL_CLOSE | kIfs;
-const DWORD kUdpFlags = XP1_CONNECTIONLESS | XP1_SUPPORT_BROADCAST | kIfs;
-const DWORD kRawFlags = XP1_CONNECTIONLESS | XP1_MESSAGE_ORIENTED | kIfs;
-const GUID kOtherLsp = {0x12345678, 0x1111, 0x2222, {1, 2, 3, 4, 5, 6, 7, 8}};
-
-std::string Found(size_t n) { return "Found " + std::to_string(n) + " protocols\n"; }
-
-struct Bases {
-  DWORD tcp = 0, udp = 0, raw = 0;
-};
-
-// IPv6 entries first, so picking by family is tested too.
-Bases AddUsualProviders(CSimCatalogue& sim, CatalogueKind kind = kNativeCatalogue) {
-  Bases b;
-  sim.AddBaseProvider(L"MSAFD Tcpip [TCP/IPv6]", AF_INET6, IPPROTO_TCP, SOCK_STREAM, kTcpFlags, kind);
-  sim.AddBaseProvider(L"MSAFD Tcpip [RAW/IPv6]", AF_INET6, 0, SOCK_RAW, kRawFlags, kind);
-  b.tcp = sim.AddBaseProvider(L"MSAFD Tcpip [TCP/IP]", AF_INET, IPPROTO_TCP, SOCK_STREAM, kTcpFlags, kind);
-  b.udp = sim.AddBaseProvider(L"MSAFD Tcpip [UDP/IP]", AF_INET, IPPROTO_UDP, SOCK_DGRAM, kUdpFlags, kind);
-  b.raw = sim.AddBaseProvider(L"MSAFD Tcpip [RAW/IP]", AF_INET, 0, SOCK_RAW, kRawFlags, kind);
-  sim.AddBaseProvider(L"MSAFD NetBIOS [\\Device\\NetBT_Tcpip]", AF_NETBIOS, 0, SOCK_SEQPACKET, 0, kind);
-  return b;
-}
-
-// Another vendor's chain over TCP, of the given length, put first in the catalogue.
-DWORD AddForeignTcpChainFirst(CSimCatalogue& sim, DWORD tcpBase, int length, const wchar_t* name,
-                              CatalogueKind kind = kNativeCatalogue) {
-  WSAPROTOCOL_INFOW r = *sim.FindById(tcpBase, kind);
-  WSAPROTOCOL_INFOW layered = r;
-  layered.ProtocolChain.ChainLen = LAYERED_PROTOCOL;
-  wcscpy(layered.szProtocol, L"Other layered");
-  const DWORD layeredId = sim.AddRecord(layered, kOtherLsp, kind);
-  r.ProtocolChain.ChainLen = length;
-  for (int i = 0; i < length - 1; ++i) r.ProtocolChain.ChainEntries[i] = layeredId;
-  r.ProtocolChain.ChainEntries[length - 1] = tcpBase;
-  wcscpy(r.szProtocol, name);
-  GUID chainGuid = kOtherLsp;
-  chainGuid.Data1 += 1;
-  const DWORD chainId = sim.AddRecord(r, chainGuid, kind);
-  std::vector<DWORD> ids = sim.Ids(kind);
-  ids.pop_back();
-  ids.insert(ids.begin(), chainId);
-  EXPECT_EQ(0, sim.WriteProviderOrder(kind, ids.data(), static_cast<DWORD>(ids.size())));
-  return chainId;
-}
-
-// Another product's layered entry (chain length 0) over the given base, put
-// first in the catalogue, as its installer leaves it.
-DWORD AddForeignLayeredFirst(CSimCatalogue& sim, DWORD base, CatalogueKind kind = kNativeCatalogue) {
-  WSAPROTOCOL_INFOW r = *sim.FindById(base, kind);
-  r.ProtocolChain.ChainLen = LAYERED_PROTOCOL;
-  r.dwServiceFlags1 = 0;
-  wcscpy(r.szProtocol, L"Other layered");
-  const DWORD id = sim.AddRecord(r, kOtherLsp, kind);
-  std::vector<DWORD> ids = sim.Ids(kind);
-  ids.pop_back();
-  ids.insert(ids.begin(), id);
-  EXPECT_EQ(0, sim.WriteProviderOrder(kind, ids.data(), static_cast<DWORD>(ids.size())));
-  return id;
-}
-
-struct ExpectedChain {
-  std::wstring name;
-  int protocol;
-  std::vector<DWORD> tail;  // the chain after the layered id
-};
-
-struct Expected {
-  std::vector<ExpectedChain> chains;  // in catalogue order
-  std::vector<std::string> skipLines;
-};
-
-struct InstallCase {
-  const char* what;
-  std::function<Expected(CSimCatalogue&)> build;
-};
-
-const InstallCase kInstallCases[] = {
-    {"three base providers",
-     [](CSimCatalogue& sim) {
-       Bases b = AddUsualProviders(sim);
-       return Expected{{{L"Layered TCP/IP over [MSAFD Tcpip [TCP/IP]]", IPPROTO_TCP, {b.tcp}},
-                        {L"Layered UDP/IP over [MSAFD Tcpip [UDP/IP]]", IPPROTO_UDP, {b.udp}},
-                        {L"Layered RAW/IP over [MSAFD Tcpip [RAW/IP]]", 0, {b.raw}}},
-                       {}};
-     }},
-    {"another layered chain first for TCP",
-     [](CSimCatalogue& sim) {
-       Bases b = AddUsualProviders(sim);
-       DWORD chain = AddForeignTcpChainFirst(sim, b.tcp, 2, L"Other over [TCP]");
-       const WSAPROTOCOL_INFOW* r = sim.FindById(chain);
-       return Expected{
-           {{L"Layered TCP/IP over [Other over [TCP]]", IPPROTO_TCP,
-             {r->ProtocolChain.ChainEntries[0], b.tcp}},
-            {L"Layered UDP/IP over [MSAFD Tcpip [UDP/IP]]", IPPROTO_UDP, {b.udp}},
-            {L"Layered RAW/IP over [MSAFD Tcpip [RAW/IP]]", 0, {b.raw}}},
-           {}};
-     }},
-    {"another product's layered entry first for TCP",
-     [](CSimCatalogue& sim) {
-       Bases b = AddUsualProviders(sim);
-       AddForeignLayeredFirst(sim, b.tcp);
-       return Expected{{{L"Layered TCP/IP over [MSAFD Tcpip [TCP/IP]]", IPPROTO_TCP, {b.tcp}},
-                        {L"Layered UDP/IP over [MSAFD Tcpip [UDP/IP]]", IPPROTO_UDP, {b.udp}},
-                        {L"Layered RAW/IP over [MSAFD Tcpip [RAW/IP]]", 0, {b.raw}}},
-                       {}};
-     }},
-    {"layered entries first for every protocol, with a chain behind one",
-     [](CSimCatalogue& sim) {
-       Bases b = AddUsualProviders(sim);
-       AddForeignLayeredFirst(sim, b.raw);
-       DWORD chain = AddForeignTcpChainFirst(sim, b.tcp, 2, L"Other over [TCP]");
-       AddForeignLayeredFirst(sim, b.udp);
-       AddForeignLayeredFirst(sim, b.tcp);
-       const WSAPROTOCOL_INFOW* r = sim.FindById(chain);
-       return Expected{
-           {{L"Layered TCP/IP over [Other over [TCP]]", IPPROTO_TCP,
-             {r->ProtocolChain.ChainEntries[0], b.tcp}},
-            {L"Layered UDP/IP over [MSAFD Tcpip [UDP/IP]]", IPPROTO_UDP, {b.udp}},
-            {L"Layered RAW/IP over [MSAFD Tcpip [RAW/IP]]", 0, {b.raw}}},
-           {}};
-     }},
-    {"a chain of six first for TCP takes the seventh place",
-     [](CSimCatalogue& sim) {
-       Bases b = AddUsualProviders(sim);
-       DWORD chain = AddForeignTcpChainFirst(sim, b.tcp, 6, L"Six");
-       const WSAPROTOCOL_INFOW* r = sim.FindById(chain);
-       const DWORD* e = r->ProtocolChain.ChainEntries;
-       return Expected{{{L"Layered TCP/IP over [Six]", IPPROTO_TCP, {e[0], e[1], e[2], e[3], e[4], b.tcp}},
-                        {L"Layered UDP/IP over [MSAFD Tcpip [UDP/IP]]", IPPROTO_UDP, {b.udp}},
-                        {L"Layered RAW/IP over [MSAFD Tcpip [RAW/IP]]", 0, {b.raw}}},
-                       {}};
-     }},
-    {"a full chain of seven first for TCP is skipped",
-     [](CSimCatalogue& sim) {
-       Bases b = AddUsualProviders(sim);
-       DWORD chain = AddForeignTcpChainFirst(sim, b.tcp, MAX_PROTOCOL_CHAIN, L"Seven");
-       return Expected{{{L"Layered UDP/IP over [MSAFD Tcpip [UDP/IP]]", IPPROTO_UDP, {b.udp}},
-                        {L"Layered RAW/IP over [MSAFD Tcpip [RAW/IP]]", 0, {b.raw}}},
-                       {"Chain over catalogue entry " + std::to_string(chain) +
-                        " skipped: chain length 7\n"}};
-     }},
-    {"no UDP provider leaves that chain out",
-     [](CSimCatalogue& sim) {
-       DWORD raw = sim.AddBaseProvider(L"RAW", AF_INET, 0, SOCK_RAW, kRawFlags);
-       DWORD tcp = sim.AddBaseProvider(L"TCP", AF_INET, IPPROTO_TCP, SOCK_STREAM, kTcpFlags);
-       return Expected{{{L"Layered TCP/IP over [TCP]", IPPROTO_TCP, {tcp}},
-                        {L"Layered RAW/IP over [RAW]", 0, {raw}}},
-                       {}};
-     }},
-    {"raw provider alone",
-     [](CSimCatalogue& sim) {
-       DWORD raw = sim.AddBaseProvider(L"RAW", AF_INET, 0, SOCK_RAW, kRawFlags);
-       return Expected{{{L"Layered RAW/IP over [RAW]", 0, {raw}}}, {}};
-     }},
-    {"a very long base name is cut to fit",
-     [](CSimCatalogue& sim) {
-       std::wstring longName(WSAPROTOCOL_LEN, L'x');
-       DWORD raw = sim.AddBaseProvider(longName.c_str(), AF_INET, 0, SOCK_RAW, kRawFlags);
-       std::wstring cut = L"Layered RAW/IP over [" +
-                          std::wstring(WSAPROTOCOL_LEN - wcslen(L"Layered RAW/IP over []"), L'x') + L"]";
-       return Expected{{{cut, 0, {raw}}}, {}};
-     }},
-};
 
 class InstallTest : public CatalogueTest, public ::testing::WithParamInterface<InstallCase> {};
 
 TEST_P(InstallTest, PutsLayeredEntryAndChainsFirstAndKeepsTheRestInOrder) {
-  const Expected expected = GetParam().build(m_sim);
+  const Expected expected = GetParam().build(m_sim, kNativeCatalogue);
   const std::vector<WSAPROTOCOL_INFOW> before = m_sim.Records();
 
   InstallFilterProvider();
 
-  const std::vector<WSAPROTOCOL_INFOW>& after = m_sim.Records();
-  const size_t own = 1 + expected.chains.size();
-  ASSERT_EQ(before.size() + own, after.size());
-
-  const WSAPROTOCOL_INFOW& layered = after[0];
-  EXPECT_TRUE(IsUnder(layered, kLayeredProviderGuid));
-  EXPECT_EQ(L"Layered IP", NameOf(layered));
-  EXPECT_EQ(LAYERED_PROTOCOL, layered.ProtocolChain.ChainLen);
-  EXPECT_EQ(AF_INET, layered.iAddressFamily);
-  EXPECT_EQ(0, layered.iProtocol);
-  EXPECT_EQ(SOCK_RAW, layered.iSocketType);
-  EXPECT_EQ(kRawFlags & ~kIfs, layered.dwServiceFlags1);
-  EXPECT_EQ(L"Quorvane.dll", m_sim.PathOf(layered.dwCatalogEntryId));
-
-  for (size_t i = 0; i < expected.chains.size(); ++i) {
-    SCOPED_TRACE(i);
-    const WSAPROTOCOL_INFOW& chain = after[1 + i];
-    const ExpectedChain& want = expected.chains[i];
-    EXPECT_TRUE(IsUnder(chain, kChainProviderGuid));
-    EXPECT_EQ(want.name, NameOf(chain));
-    EXPECT_EQ(want.protocol, chain.iProtocol);
-    EXPECT_EQ(AF_INET, chain.iAddressFamily);
-    EXPECT_EQ(0u, chain.dwServiceFlags1 & kIfs);
-    EXPECT_NE(0u, chain.dwServiceFlags1);  // the other flags are kept
-    std::vector<DWORD> chainWanted{layered.dwCatalogEntryId};
-    chainWanted.insert(chainWanted.end(), want.tail.begin(), want.tail.end());
-    EXPECT_EQ(chainWanted, ChainOf(chain));
-    EXPECT_EQ(L"Quorvane.dll", m_sim.PathOf(chain.dwCatalogEntryId));
-  }
-
-  const std::vector<WSAPROTOCOL_INFOW> rest(after.begin() + own, after.end());
-  EXPECT_TRUE(SameRecords(before, rest));
+  ExpectInstalled(m_sim, kNativeCatalogue, before, expected);
+  const size_t after = m_sim.Records().size();
 
   std::vector<std::string> lines{Found(before.size()), Found(before.size() + 1)};
   lines.insert(lines.end(), expected.skipLines.begin(), expected.skipLines.end());
-  lines.push_back(Found(after.size()));
+  lines.push_back(Found(after));
   EXPECT_EQ(lines, g_printed);
+  EXPECT_EQ(0, m_sim.m_wow32Calls);  // a system with one catalogue only
+  EXPECT_TRUE(m_sim.Records(kWow32Catalogue).empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Catalogues, InstallTest, ::testing::ValuesIn(kInstallCases),
@@ -338,6 +145,7 @@ TEST_P(FailureTest, StopsAndLeavesWhatIsInstalledAtTheEnd) {
   EXPECT_EQ(GetParam().installCalls, m_sim.m_installCalls);
   ASSERT_FALSE(g_printed.empty());
   EXPECT_EQ(GetParam().lastLine, g_printed.back());
+  EXPECT_EQ(0, m_sim.m_wow32Calls);
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, FailureTest, ::testing::ValuesIn(kFailureCases),
@@ -367,6 +175,7 @@ TEST_F(CatalogueTest, RemovalAfterInstallationRemovesEverythingOfOurs) {
 
   EXPECT_TRUE(SameRecords(before, m_sim.Records()));
   EXPECT_TRUE(g_printed.empty());
+  EXPECT_EQ(0, m_sim.m_wow32Calls);
 }
 
 TEST_F(CatalogueTest, RemovalAfterFailedChainsTakesTheLayeredEntryAndSaysChainsWereMissing) {
