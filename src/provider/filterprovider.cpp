@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <cwchar>
 
 #include "provider/realcatalogue.h"
@@ -399,4 +400,19 @@ void InstallFilterProvider() {
 void RemoveFilterProvider() {
   RemoveOwnEntries(kNativeCatalogue);
   if (GetCatalogue()->HasWow32Catalogue()) RemoveOwnEntries(kWow32Catalogue);
+}
+
+bool FilterProviderPresent() {
+  for (CatalogueKind kind : {kNativeCatalogue, kWow32Catalogue}) {
+    if (kind == kWow32Catalogue && !GetCatalogue()->HasWow32Catalogue()) continue;
+    if (!EnumerateCatalogue(kind)) return true;
+    int records = 0;
+    const WSAPROTOCOL_INFOW* snapshot = CatalogueSnapshot(&records);
+    DWORD id = 0;
+    const bool ours = FindProviderEntry(snapshot, records, kLayeredProviderGuid, &id) ||
+                      FindProviderEntry(snapshot, records, kChainProviderGuid, &id);
+    ReleaseCatalogueSnapshot();
+    if (ours) return true;
+  }
+  return false;
 }

@@ -26,6 +26,9 @@ ProviderPrintFn SetProviderPrint(ProviderPrintFn print);
 void InstallFilterProvider();
 // Removes the entries from every catalogue of the system.
 void RemoveFilterProvider();
+// True when a catalogue of the system still holds one of the entries, or
+// cannot be read (it may then): their library must stay while they do.
+bool FilterProviderPresent();
 
 // Takes a fresh snapshot of a catalogue (the previous one is released).
 bool EnumerateCatalogue(CatalogueKind kind = kNativeCatalogue);

@@ -164,14 +164,17 @@ BOOL CUninstallApp::InitInstance() {
   }
 
   if (asked) {
-    if (report.failed)
+    if (report.entriesLeft)
+      AppMessageBox("Halvenor 未能完全卸载:网络过滤项无法从系统中移除,过滤库已保留,以免网络中断。请重新启动计算机后再次卸载。",
+                    MB_OK | MB_ICONWARNING);
+    else if (report.failed)
       AppMessageBox("Halvenor 未能完全卸载:有些文件无法删除。", MB_OK | MB_ICONWARNING);
     else if (report.atRestart)
       AppMessageBox("Halvenor 已卸载。有些文件正在使用,将在重新启动计算机后删除。", MB_OK | MB_ICONINFORMATION);
     else
       AppMessageBox("Halvenor 已从您的计算机中卸载。", MB_OK | MB_ICONINFORMATION);
   }
-  m_exitCode = report.failed ? 3 : 0;
+  m_exitCode = report.failed || report.entriesLeft ? 3 : 0;
   return FALSE;
 }
 

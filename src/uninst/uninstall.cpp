@@ -135,7 +135,10 @@ RemovalReport RemoveInstallation(const std::string& programDir) {
   // The entries first: a library gone while its entries stay breaks every
   // program's networking.
   RemoveFilterProvider();
-  for (const std::string& library : LibraryPaths()) Count(RemoveFileNowOrAtRestart(library), &report);
+  if (FilterProviderPresent())
+    report.entriesLeft = true;  // the library stays with them
+  else
+    for (const std::string& library : LibraryPaths()) Count(RemoveFileNowOrAtRestart(library), &report);
 
   char path[kPathSize] = {};
   if (GetMainSettingsPath(path)) Count(RemoveFileNowOrAtRestart(path), &report);

@@ -41,6 +41,7 @@ bool EndRunningProgram(const std::string& programDir, unsigned timeoutMs);
 struct RemovalReport {
   int atRestart = 0;  // paths left for the next restart
   int failed = 0;     // paths that could not even be scheduled
+  bool entriesLeft = false;  // catalogue entries that would not go: their library is kept
 };
 
 // Everything but the uninstaller itself and the program folder, which only

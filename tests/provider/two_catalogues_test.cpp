@@ -189,6 +189,7 @@ struct RemovalCase {
   std::function<void(CSimCatalogue&)> history;  // after the providers are in
   bool wow32Removed;
   std::vector<std::string> lines;
+  bool present = false;  // entries left (or a catalogue unreadable) after the removal
 };
 
 const RemovalCase kRemovalCases[] = {
@@ -224,7 +225,16 @@ const RemovalCase kRemovalCases[] = {
        sim.m_wow32DeinstallError = WSAEACCES;
      },
      false,
-     {"WSCDeinstallProvider32 for Layer failed 10013\n", "WSCDeinstallProvider32 for Chain failed 10013\n"}},
+     {"WSCDeinstallProvider32 for Layer failed 10013\n", "WSCDeinstallProvider32 for Chain failed 10013\n"},
+     true},
+    {"then the 32-bit catalogue cannot be read",
+     [](CSimCatalogue& sim) {
+       InstallFilterProvider();
+       sim.m_wow32EnumError = WSAENOBUFS + 1;
+     },
+     true,
+     {},
+     true},
 };
 
 class RemovalTest : public CatalogueTest, public ::testing::WithParamInterface<RemovalCase> {};
@@ -245,6 +255,7 @@ TEST_P(RemovalTest, TakesOurEntriesOutOfBothCatalogues) {
   EXPECT_TRUE(SameRecords(GetParam().wow32Removed ? wow32Before : wow32Installed,
                           m_sim.Records(kWow32Catalogue)));
   EXPECT_EQ(GetParam().lines, g_printed);
+  EXPECT_EQ(GetParam().present, FilterProviderPresent()) << "the library stays only while entries may";
 }
 
 INSTANTIATE_TEST_SUITE_P(Histories, RemovalTest, ::testing::ValuesIn(kRemovalCases),
