@@ -160,6 +160,23 @@ bool IsMediaType(const Span& t) {
          SpanEqualsNoCase(t, "application/vnd.rn-realmedia");
 }
 
+// The last program path a thread asked about and its normal form.
+struct ProgramMemo {
+  static constexpr size_t kBytes = 520;  // MAX_PATH in double-byte characters
+  size_t rawLength = 0;                  // 0: empty
+  std::string (*longPath)(const std::string&) = nullptr;
+  char raw[kBytes];
+  char normalized[kBytes + 2];
+  size_t normalizedLength = 0;
+  uint64_t hash = 0;
+  size_t nameAt = 0;
+};
+
+ProgramMemo& ThreadProgramMemo() {
+  thread_local ProgramMemo memo;
+  return memo;
+}
+
 }  // namespace
 
 void Engine::SetLists(std::shared_ptr<const FilterLists> lists) {
@@ -236,26 +253,52 @@ Verdict Engine::Decide(const Context& c) const {
   const Rules& r = *rules_;
   if (IsLoopback(c.remote)) return v;
 
-  // The program, normalised on the stack for the usual lengths.
-  char small[512];
+  // The program, normalised once per thread: the library asks for the same
+  // executable on every call, and normalising and hashing it costs more
+  // than the rest of a decision. The memo is keyed on the raw bytes, not
+  // the pointer, so a caller that reuses a buffer still gets its own path.
   std::string large;
   const char* prog = nullptr;
   size_t progLen = 0;
+  uint64_t progHash = 0;
+  size_t nameAt = 0;
   if (c.programPath && *c.programPath) {
     const char* raw = c.programPath;
-    size_t rawLen = strlen(raw);
-    std::string longForm;
-    if (r.longPath && memchr(raw, '~', rawLen)) {
-      longForm = r.longPath(raw);
-      if (!longForm.empty()) raw = longForm.c_str(), rawLen = longForm.size();
-    }
-    if (rawLen + 2 <= sizeof small) {
-      progLen = NormalizePathInto(raw, rawLen, small);
-      prog = small;
+    const size_t rawLen = strlen(raw);
+    ProgramMemo& memo = ThreadProgramMemo();
+    if (memo.rawLength == rawLen && memo.longPath == r.longPath && memcmp(memo.raw, raw, rawLen) == 0) {
+      prog = memo.normalized;
+      progLen = memo.normalizedLength;
     } else {
-      NormalizePath(raw, rawLen, &large);
-      prog = large.data();
-      progLen = large.size();
+      std::string longForm;
+      const char* from = raw;
+      size_t fromLen = rawLen;
+      if (r.longPath && memchr(raw, '~', rawLen)) {
+        longForm = r.longPath(raw);
+        if (!longForm.empty()) from = longForm.c_str(), fromLen = longForm.size();
+      }
+      if (rawLen <= ProgramMemo::kBytes && fromLen <= ProgramMemo::kBytes) {
+        memo.rawLength = 0;  // not valid while being filled
+        memo.normalizedLength = NormalizePathInto(from, fromLen, memo.normalized);
+        memo.hash = HashBytes(memo.normalized, memo.normalizedLength);
+        memo.nameAt = FileNameStart(memo.normalized, memo.normalizedLength);
+        memcpy(memo.raw, raw, rawLen);
+        memo.longPath = r.longPath;
+        memo.rawLength = rawLen;
+        prog = memo.normalized;
+        progLen = memo.normalizedLength;
+      } else {
+        NormalizePath(from, fromLen, &large);
+        prog = large.data();
+        progLen = large.size();
+      }
+    }
+    if (prog == memo.normalized) {
+      progHash = memo.hash;
+      nameAt = memo.nameAt;
+    } else {
+      progHash = HashBytes(prog, progLen);
+      nameAt = FileNameStart(prog, progLen);
     }
     if (!r.controlProgram.empty() && progLen == r.controlProgram.size() &&
         memcmp(prog, r.controlProgram.data(), progLen) == 0)
@@ -278,11 +321,10 @@ Verdict Engine::Decide(const Context& c) const {
     const bool system = !r.windowsPrefix.empty() && progLen > r.windowsPrefix.size() &&
                         memcmp(prog, r.windowsPrefix.data(), r.windowsPrefix.size()) == 0;
     if (r.programFilter && !system) {
-      const bool listed = r.programs.Find(HashBytes(prog, progLen), prog, progLen) != 0;
+      const bool listed = r.programs.Find(progHash, prog, progLen) != 0;
       if (listed != r.allowList) return block(Reason::kProgram);
     }
     if (!r.chatNames.empty()) {
-      const size_t nameAt = FileNameStart(prog, progLen);
       const size_t nameLen = progLen - nameAt;
       for (const std::string& name : r.chatNames)
         if (name.size() == nameLen && memcmp(name.data(), prog + nameAt, nameLen) == 0)

@@ -2,6 +2,7 @@
 // limit, and what is always allowed.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "filtertestutil.h"
@@ -196,6 +197,29 @@ TEST(ProgramFilter, AnUnknownProgramIsNotJudged) {
   EXPECT_FALSE(e.Decide(c).block);
   c.programPath = "";
   EXPECT_FALSE(e.Decide(c).block);
+}
+
+// The engine remembers the last program a thread asked about: a caller
+// that writes another path into the same buffer gets that path judged.
+TEST(ProgramFilter, AReusedPathBufferIsJudgedByItsContent) {
+  qv::Engine e;
+  LoadEngine(&e, ProgramSettings(false));
+  struct Step {
+    const char* path;
+    bool blocked;
+  };
+  const Step steps[] = {
+      {"C:\\Users\\kid\\AppData\\Roaming\\Notes\\notes.exe", true},
+      {"C:\\Users\\kid\\AppData\\Roaming\\Notes\\other.exe", false},
+      {"C:\\Users\\kid\\AppData\\Roaming\\Notes\\NOTES.EXE", true},
+      {"C:\\Users\\kid\\AppData\\Roaming\\Notes\\notes.exe", true},
+      {"D:\\notes.exe", false},
+  };
+  char buffer[128];
+  for (const Step& s : steps) {
+    snprintf(buffer, sizeof buffer, "%s", s.path);
+    EXPECT_EQ(e.Decide(At(1, 12, 0, 0, buffer)).block, s.blocked) << s.path;
+  }
 }
 
 TEST(ProgramFilter, DoubleByteCharactersAreNotFoldedOrSplit) {
