@@ -88,12 +88,36 @@ std::vector<std::string> BlockLog::Expired(const std::vector<std::string>& names
   return out;
 }
 
-bool BlockLog::Append(const std::string& folder, const LocalTime& t, const std::string& line) {
+namespace {
+std::string InFolder(const std::string& folder, const std::string& name) {
   std::string path = folder;
   if (!path.empty() && path.back() != '\\' && path.back() != '/') path += '\\';
-  path += FileName(t);
+  return path + name;
+}
+
+bool RemoveWithStdio(const std::string& path) { return remove(path.c_str()) == 0; }
+}  // namespace
+
+int BlockLog::DeleteExpired(const std::string& folder, const std::vector<std::string>& names,
+                            const LocalTime& today, int keepDays, RemoveFile removeFile) {
+  if (!removeFile) removeFile = RemoveWithStdio;
+  int deleted = 0;
+  for (const std::string& name : Expired(names, today, keepDays))
+    if (removeFile(InFolder(folder, name))) ++deleted;
+  return deleted;
+}
+
+// Many processes append to the same file: the file is opened per line in
+// append mode with a buffer that holds the whole line, so each line reaches
+// the system as one write at the file's end and lines of different
+// processes do not mix. The C runtime moves to the end before each write
+// rather than atomically, so two writes at the very same moment could still
+// overlap; for a log that is accepted, a lock across processes is not.
+bool BlockLog::Append(const std::string& folder, const LocalTime& t, const std::string& line) {
+  const std::string path = InFolder(folder, FileName(t));
   FILE* f = fopen(path.c_str(), "ab");
   if (!f) return false;
+  setvbuf(f, nullptr, _IOFBF, line.size() + 1);
   const bool ok = fwrite(line.data(), 1, line.size(), f) == line.size();
   return fclose(f) == 0 && ok;
 }

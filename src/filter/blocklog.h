@@ -26,6 +26,14 @@ class BlockLog {
   // Days since 1970-01-01 of a civil date.
   static long DaysFromCivil(int year, int month, int day);
 
+  // Deletes from folder the files among names (its listing, which the
+  // caller makes) that Expired picks; only names of this log's form are
+  // ever removed. removeFile is <cstdio> remove() when null and answers
+  // true on success. Answers how many files were deleted.
+  using RemoveFile = bool (*)(const std::string& path);
+  static int DeleteExpired(const std::string& folder, const std::vector<std::string>& names,
+                           const LocalTime& today, int keepDays, RemoveFile removeFile = nullptr);
+
   // Appends one line to the day's file in folder; with <cstdio>.
   static bool Append(const std::string& folder, const LocalTime& t, const std::string& line);
 };

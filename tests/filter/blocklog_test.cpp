@@ -1,6 +1,9 @@
 // The block log: its lines, its file names and which files are kept.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "filter/blocklog.h"
 #include "testutil.h"
 
@@ -52,7 +55,58 @@ INSTANTIATE_TEST_SUITE_P(Cases, RetentionTest, ::testing::Values(
     KeepCase{"mossgrave-20260227.log", 0, true}, KeepCase{"mossgrave-20260228.log", 0, false},  // 0 reads as 3
     KeepCase{"mossgrave-20260310.log", 3, false},  // a later date (clock put back) is kept
     KeepCase{"notes-20200101.log", 1, false}, KeepCase{"mossgrave-2020010x.log", 1, false},
-    KeepCase{"mossgrave-20201301.log", 1, false}));
+    KeepCase{"mossgrave-20201301.log", 1, false}, KeepCase{"mossgrave-20260227.log", -4, true},
+    KeepCase{"old\\mossgrave-20200101.log", 1, false}, KeepCase{"mossgrave-20200101.log.txt", 1, false}));
+
+std::vector<std::string>* removed = nullptr;
+bool RecordRemoval(const std::string& path) {
+  removed->push_back(path);
+  return true;
+}
+
+struct DeleteCase {
+  int keepDays;
+  std::vector<std::string> deleted;  // names in the folder
+};
+
+class DeleteExpiredTest : public ::testing::TestWithParam<DeleteCase> {};
+
+TEST_P(DeleteExpiredTest, RemovesOnlyOldLogFilesOfTheFolder) {
+  const std::vector<std::string> names = {"mossgrave-20261211.log", "mossgrave-20261210.log",
+                                          "mossgrave-20261204.log", "mossgrave-20251211.log",
+                                          "notes.txt",              "mossgrave-2025121.log"};
+  std::vector<std::string> got;
+  removed = &got;
+  const int n = qv::BlockLog::DeleteExpired("C:\\log", names, Day(2026, 12, 11), GetParam().keepDays, RecordRemoval);
+  removed = nullptr;
+  std::vector<std::string> want;
+  for (const std::string& name : GetParam().deleted) want.push_back("C:\\log\\" + name);
+  EXPECT_EQ(got, want) << "keep " << GetParam().keepDays;
+  EXPECT_EQ(n, static_cast<int>(want.size()));
+}
+
+INSTANTIATE_TEST_SUITE_P(KeepDays, DeleteExpiredTest, ::testing::Values(
+    DeleteCase{1, {"mossgrave-20261210.log", "mossgrave-20261204.log", "mossgrave-20251211.log"}},
+    DeleteCase{2, {"mossgrave-20261204.log", "mossgrave-20251211.log"}},
+    DeleteCase{7, {"mossgrave-20261204.log", "mossgrave-20251211.log"}},
+    DeleteCase{8, {"mossgrave-20251211.log"}},
+    DeleteCase{0, {"mossgrave-20261204.log", "mossgrave-20251211.log"}},  // 0 reads as 3
+    DeleteCase{365, {"mossgrave-20251211.log"}},
+    DeleteCase{366, {}}));
+
+TEST(BlockLog, DeletesExpiredFilesFromDisk) {
+  TempDir dir;
+  for (const char* name : {"mossgrave-20261211.log", "mossgrave-20261201.log", "keep.txt"})
+    ASSERT_TRUE(WriteFileBytes(dir.file(name), "x\r\n"));
+  EXPECT_EQ(qv::BlockLog::DeleteExpired(dir.path(), {"mossgrave-20261211.log", "mossgrave-20261201.log", "keep.txt"},
+                                        Day(2026, 12, 11), 3),
+            1);
+  EXPECT_TRUE(FileIsThere(dir.file("mossgrave-20261211.log")));
+  EXPECT_FALSE(FileIsThere(dir.file("mossgrave-20261201.log")));
+  EXPECT_TRUE(FileIsThere(dir.file("keep.txt")));
+  // A file already gone is not counted.
+  EXPECT_EQ(qv::BlockLog::DeleteExpired(dir.path(), {"mossgrave-20261201.log"}, Day(2026, 12, 11), 3), 0);
+}
 
 TEST(BlockLog, AppendsToTheDaysFile) {
   TempDir dir;
