@@ -1,5 +1,6 @@
 #include "filter/engine.h"
 
+#include <atomic>
 #include <cstring>
 #include <vector>
 
@@ -41,6 +42,25 @@ struct Engine::Rules {
   std::shared_ptr<const FilterLists> lists;
 
   bool ContentFilters() const { return adult || popup || flash || video; }
+
+  // What these rules say of one program, worked out at its first decision:
+  // the library asks for the same executable on every call, and normalising
+  // and looking up its path costs more than the rest of a decision. Keyed
+  // on the raw bytes, not the pointer, so a caller that reuses a buffer
+  // still gets its own path's answer.
+  struct ProgramAnswer {
+    std::string raw;
+    bool control = false;          // the control program: always allowed
+    Reason reason = Reason::kNone;  // kProgram or kChat when those rules block it
+  };
+  ProgramAnswer Judge(const char* raw, size_t rawLen) const;
+  // Answers are published once into a free slot and never changed; a
+  // program beyond the slots is judged at each decision.
+  static constexpr size_t kProgramSlots = 8;
+  mutable std::atomic<const ProgramAnswer*> answers[kProgramSlots] = {};
+  ~Rules() {
+    for (auto& a : answers) delete a.load();
+  }
 };
 
 Engine::Engine() : rules_(new Rules) {}
@@ -160,23 +180,6 @@ bool IsMediaType(const Span& t) {
          SpanEqualsNoCase(t, "application/vnd.rn-realmedia");
 }
 
-// The last program path a thread asked about and its normal form.
-struct ProgramMemo {
-  static constexpr size_t kBytes = 520;  // MAX_PATH in double-byte characters
-  size_t rawLength = 0;                  // 0: empty
-  std::string (*longPath)(const std::string&) = nullptr;
-  char raw[kBytes];
-  char normalized[kBytes + 2];
-  size_t normalizedLength = 0;
-  uint64_t hash = 0;
-  size_t nameAt = 0;
-};
-
-ProgramMemo& ThreadProgramMemo() {
-  thread_local ProgramMemo memo;
-  return memo;
-}
-
 }  // namespace
 
 void Engine::SetLists(std::shared_ptr<const FilterLists> lists) {
@@ -248,61 +251,73 @@ void Engine::Load(const char* text, const Environment& env) {
   rules_ = std::move(r);
 }
 
+Engine::Rules::ProgramAnswer Engine::Rules::Judge(const char* raw, size_t rawLen) const {
+  ProgramAnswer a;
+  a.raw.assign(raw, rawLen);
+  std::string prog;
+  std::string longForm;
+  if (longPath && memchr(raw, '~', rawLen)) longForm = longPath(a.raw);
+  if (!longForm.empty()) NormalizePath(longForm.data(), longForm.size(), &prog);
+  else NormalizePath(raw, rawLen, &prog);
+  if (!controlProgram.empty() && prog == controlProgram) {
+    a.control = true;
+    return a;
+  }
+  const bool system = !windowsPrefix.empty() && prog.size() > windowsPrefix.size() &&
+                      prog.compare(0, windowsPrefix.size(), windowsPrefix) == 0;
+  if (programFilter && !system) {
+    const bool listed = programs.Find(HashBytes(prog.data(), prog.size()), prog.data(), prog.size()) != 0;
+    if (listed != allowList) {
+      a.reason = Reason::kProgram;
+      return a;
+    }
+  }
+  const size_t nameAt = FileNameStart(prog.data(), prog.size());
+  for (const std::string& name : chatNames)
+    if (prog.compare(nameAt, std::string::npos, name) == 0) {
+      a.reason = Reason::kChat;
+      return a;
+    }
+  return a;
+}
+
 Verdict Engine::Decide(const Context& c) const {
   Verdict v;
   const Rules& r = *rules_;
   if (IsLoopback(c.remote)) return v;
 
-  // The program, normalised once per thread: the library asks for the same
-  // executable on every call, and normalising and hashing it costs more
-  // than the rest of a decision. The memo is keyed on the raw bytes, not
-  // the pointer, so a caller that reuses a buffer still gets its own path.
-  std::string large;
-  const char* prog = nullptr;
-  size_t progLen = 0;
-  uint64_t progHash = 0;
-  size_t nameAt = 0;
+  const Rules::ProgramAnswer* program = nullptr;
+  Rules::ProgramAnswer judged;
   if (c.programPath && *c.programPath) {
-    const char* raw = c.programPath;
-    const size_t rawLen = strlen(raw);
-    ProgramMemo& memo = ThreadProgramMemo();
-    if (memo.rawLength == rawLen && memo.longPath == r.longPath && memcmp(memo.raw, raw, rawLen) == 0) {
-      prog = memo.normalized;
-      progLen = memo.normalizedLength;
-    } else {
-      std::string longForm;
-      const char* from = raw;
-      size_t fromLen = rawLen;
-      if (r.longPath && memchr(raw, '~', rawLen)) {
-        longForm = r.longPath(raw);
-        if (!longForm.empty()) from = longForm.c_str(), fromLen = longForm.size();
-      }
-      if (rawLen <= ProgramMemo::kBytes && fromLen <= ProgramMemo::kBytes) {
-        memo.rawLength = 0;  // not valid while being filled
-        memo.normalizedLength = NormalizePathInto(from, fromLen, memo.normalized);
-        memo.hash = HashBytes(memo.normalized, memo.normalizedLength);
-        memo.nameAt = FileNameStart(memo.normalized, memo.normalizedLength);
-        memcpy(memo.raw, raw, rawLen);
-        memo.longPath = r.longPath;
-        memo.rawLength = rawLen;
-        prog = memo.normalized;
-        progLen = memo.normalizedLength;
-      } else {
-        NormalizePath(from, fromLen, &large);
-        prog = large.data();
-        progLen = large.size();
+    const size_t rawLen = strlen(c.programPath);
+    for (auto& slot : r.answers) {
+      const Rules::ProgramAnswer* a = slot.load(std::memory_order_acquire);
+      if (!a) break;
+      if (a->raw.size() == rawLen && memcmp(a->raw.data(), c.programPath, rawLen) == 0) {
+        program = a;
+        break;
       }
     }
-    if (prog == memo.normalized) {
-      progHash = memo.hash;
-      nameAt = memo.nameAt;
-    } else {
-      progHash = HashBytes(prog, progLen);
-      nameAt = FileNameStart(prog, progLen);
+    if (!program) {
+      std::unique_ptr<Rules::ProgramAnswer> fresh(new Rules::ProgramAnswer(r.Judge(c.programPath, rawLen)));
+      program = fresh.get();
+      for (auto& slot : r.answers) {
+        const Rules::ProgramAnswer* expected = nullptr;
+        if (slot.compare_exchange_strong(expected, fresh.get(), std::memory_order_acq_rel)) {
+          fresh.release();
+          break;
+        }
+        if (expected->raw == fresh->raw) {  // another thread was first
+          program = expected;
+          break;
+        }
+      }
+      if (fresh && program == fresh.get()) {  // no free slot: keep it for this call only
+        judged = std::move(*fresh);
+        program = &judged;
+      }
     }
-    if (!r.controlProgram.empty() && progLen == r.controlProgram.size() &&
-        memcmp(prog, r.controlProgram.data(), progLen) == 0)
-      return v;
+    if (program->control) return v;
   }
 
   auto block = [&v](Reason why) {
@@ -317,20 +332,7 @@ Verdict Engine::Decide(const Context& c) const {
     if (!InWindow(t, r.start[day], r.end[day])) return block(Reason::kTime);
   }
 
-  if (prog) {
-    const bool system = !r.windowsPrefix.empty() && progLen > r.windowsPrefix.size() &&
-                        memcmp(prog, r.windowsPrefix.data(), r.windowsPrefix.size()) == 0;
-    if (r.programFilter && !system) {
-      const bool listed = r.programs.Find(progHash, prog, progLen) != 0;
-      if (listed != r.allowList) return block(Reason::kProgram);
-    }
-    if (!r.chatNames.empty()) {
-      const size_t nameLen = progLen - nameAt;
-      for (const std::string& name : r.chatNames)
-        if (name.size() == nameLen && memcmp(name.data(), prog + nameAt, nameLen) == 0)
-          return block(Reason::kChat);
-    }
-  }
+  if (program && program->reason != Reason::kNone) return block(program->reason);
 
   if (!r.ContentFilters() || !c.data || c.dataLength == 0 || !r.lists) return v;
   const uint8_t* data = c.data;

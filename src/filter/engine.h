@@ -3,6 +3,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -41,10 +42,45 @@ struct Context {
 
 constexpr size_t kMaxInspectBytes = 16384;
 
+// A host name kept in the verdict itself, so that a decision allocates
+// nothing. Longer texts are cut at kCapacity bytes.
+class HostName {
+ public:
+  static constexpr size_t kCapacity = 253;
+  HostName() { text_[0] = '\0'; }
+  HostName& operator=(const char* s) {
+    assign(s, strlen(s));
+    return *this;
+  }
+  void assign(const char* s, size_t n) {
+    length_ = n < kCapacity ? n : kCapacity;
+    memcpy(text_, s, length_);
+    text_[length_] = '\0';
+  }
+  void clear() { assign("", 0); }
+  bool empty() const { return length_ == 0; }
+  size_t size() const { return length_; }
+  const char* c_str() const { return text_; }
+  const char* begin() const { return text_; }
+  const char* end() const { return text_ + length_; }
+  std::string str() const { return std::string(text_, length_); }
+  bool operator==(const char* s) const { return strlen(s) == length_ && memcmp(s, text_, length_) == 0; }
+  bool operator==(const std::string& s) const { return s.size() == length_ && memcmp(s.data(), text_, length_) == 0; }
+  template <typename Stream>
+  friend Stream& operator<<(Stream& out, const HostName& h) {
+    out << h.c_str();
+    return out;
+  }
+
+ private:
+  size_t length_ = 0;
+  char text_[kCapacity + 1];
+};
+
 struct Verdict {
   bool block = false;
   Reason reason = Reason::kNone;
-  std::string host;  // host name seen (DNS, TLS server name, HTTP Host), may be empty
+  HostName host;  // host name seen (DNS, TLS server name, HTTP Host), may be empty
   bool isHttp = false;  // the data was a plain HTTP request: a 403 page may be sent
 };
 

@@ -73,19 +73,35 @@ size_t FileNameStart(const char* p, size_t n) {
   return start;
 }
 
+namespace {
+// Each byte as a host name holds it (ASCII lower case), 0 for a byte no
+// host name holds.
+struct HostByteMap {
+  char to[256];
+  constexpr HostByteMap() : to() {
+    for (int c = 0; c < 256; ++c) {
+      const bool ok = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' ||
+                      c >= 0x80;
+      to[c] = ok ? static_cast<char>(c) : (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : '\0';
+    }
+  }
+};
+constexpr HostByteMap kHostBytes;
+}  // namespace
+
 size_t NormalizeHost(const char* host, size_t n, char out[kMaxHostLength + 1]) {
   out[0] = '\0';
   if (n > 0 && host[n - 1] == '.') --n;
   if (n == 0 || n > kMaxHostLength) return 0;
+  unsigned char bad = 0;
   for (size_t i = 0; i < n; ++i) {
-    const char c = AsciiLower(host[i]);
-    const bool ok = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
-                    c == '_' || static_cast<unsigned char>(c) >= 0x80;
-    if (!ok) {
-      out[0] = '\0';
-      return 0;
-    }
+    const char c = kHostBytes.to[static_cast<unsigned char>(host[i])];
+    bad |= c == '\0';
     out[i] = c;
+  }
+  if (bad) {
+    out[0] = '\0';
+    return 0;
   }
   out[n] = '\0';
   return n;

@@ -2,8 +2,12 @@
 // limit, and what is always allowed.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <string>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include "filtertestutil.h"
 
@@ -199,27 +203,45 @@ TEST(ProgramFilter, AnUnknownProgramIsNotJudged) {
   EXPECT_FALSE(e.Decide(c).block);
 }
 
-// The engine remembers the last program a thread asked about: a caller
-// that writes another path into the same buffer gets that path judged.
+// The engine remembers its answer for each program: a caller that writes
+// another path into the same buffer gets that path judged, and programs
+// beyond those it remembers are judged each time.
 TEST(ProgramFilter, AReusedPathBufferIsJudgedByItsContent) {
   qv::Engine e;
   LoadEngine(&e, ProgramSettings(false));
-  struct Step {
-    const char* path;
-    bool blocked;
-  };
-  const Step steps[] = {
+  std::vector<std::pair<std::string, bool>> steps = {
       {"C:\\Users\\kid\\AppData\\Roaming\\Notes\\notes.exe", true},
       {"C:\\Users\\kid\\AppData\\Roaming\\Notes\\other.exe", false},
       {"C:\\Users\\kid\\AppData\\Roaming\\Notes\\NOTES.EXE", true},
       {"C:\\Users\\kid\\AppData\\Roaming\\Notes\\notes.exe", true},
       {"D:\\notes.exe", false},
   };
+  for (int i = 0; i < 20; ++i) steps.push_back({"D:\\tool" + std::to_string(i) + ".exe", false});
+  steps.push_back({"C:\\Users\\KID\\AppData\\Roaming\\Notes\\notes.exe", true});
+  steps.push_back({"D:\\tool3.exe", false});
   char buffer[128];
-  for (const Step& s : steps) {
-    snprintf(buffer, sizeof buffer, "%s", s.path);
-    EXPECT_EQ(e.Decide(At(1, 12, 0, 0, buffer)).block, s.blocked) << s.path;
-  }
+  for (int round = 0; round < 2; ++round)
+    for (const auto& s : steps) {
+      snprintf(buffer, sizeof buffer, "%s", s.first.c_str());
+      EXPECT_EQ(e.Decide(At(1, 12, 0, 0, buffer)).block, s.second) << s.first;
+    }
+}
+
+TEST(ProgramFilter, ThreadsAskingAtOnceGetTheirOwnProgramsAnswer) {
+  qv::Engine e;
+  LoadEngine(&e, ProgramSettings(false));
+  const std::string listed = "C:\\Users\\kid\\AppData\\Roaming\\Notes\\notes.exe";
+  std::vector<std::string> paths;
+  for (int i = 0; i < 12; ++i) paths.push_back(i % 3 ? "D:\\tool" + std::to_string(i) + ".exe" : listed);
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> threads;
+  for (const std::string& path : paths)
+    threads.emplace_back([&e, &wrong, &path, &listed] {
+      for (int k = 0; k < 200; ++k)
+        if (e.Decide(At(1, 12, 0, 0, path.c_str())).block != (path == listed)) ++wrong;
+    });
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(wrong.load(), 0);
 }
 
 TEST(ProgramFilter, DoubleByteCharactersAreNotFoldedOrSplit) {
