@@ -320,25 +320,26 @@ Verdict Engine::Decide(const Context& c) const {
     if (program->control) return v;
   }
 
+  // Every exit returns v itself, so that the verdict is built in place
+  // rather than copied.
   auto block = [&v](Reason why) {
     v.block = true;
     v.reason = why;
-    return v;
   };
 
   if (r.timeLimit) {
     const int day = ((c.now.weekday % 7) + 7 + 6) % 7;  // Sunday 0 -> index 6
     const int t = c.now.hour * 3600 + c.now.minute * 60 + c.now.second;
-    if (!InWindow(t, r.start[day], r.end[day])) return block(Reason::kTime);
+    if (!InWindow(t, r.start[day], r.end[day])) { block(Reason::kTime); return v; }
   }
 
-  if (program && program->reason != Reason::kNone) return block(program->reason);
+  if (program && program->reason != Reason::kNone) { block(program->reason); return v; }
 
   if (!r.ContentFilters() || !c.data || c.dataLength == 0 || !r.lists) return v;
   const uint8_t* data = c.data;
   const size_t n = c.dataLength < kMaxInspectBytes ? c.dataLength : kMaxInspectBytes;
 
-  char host[kMaxHostLength + 1];
+  char host[kMaxHostLength + kHashPadding];
   size_t hostLen = 0;
   HttpRequest http;
   if (c.remote.port == 53 && c.protocol != Protocol::kRaw) {
@@ -351,28 +352,31 @@ Verdict Engine::Decide(const Context& c) const {
       hostLen = NormalizeHost(http.host.data, http.host.length, host);
     }
   }
-  if (hostLen > 0) v.host.assign(host, hostLen);
-
-  const uint16_t bits = hostLen ? r.lists->HostBits(host, hostLen) : 0;
+  uint16_t bits = 0;
+  if (hostLen > 0) {
+    v.host.assign(host, hostLen);
+    memset(host + hostLen, 0, kHashPadding);
+    bits = r.lists->HostBitsPadded(host, hostLen);
+  }
   if (r.adult) {
-    if (bits & kListAdult) return block(Reason::kAdult);
+    if (bits & kListAdult) { block(Reason::kAdult); return v; }
     if (r.adultLimit > 0) {
       KeywordMatcher::Seen seen;
       const KeywordMatcher& k = r.lists->keywords();
       k.Scan(host, hostLen, false, &seen);
       if (v.isHttp) k.Scan(http.target.data, http.target.length, true, &seen);
-      if (seen.score >= r.adultLimit) return block(Reason::kAdult);
+      if (seen.score >= r.adultLimit) { block(Reason::kAdult); return v; }
     }
   }
-  if (r.popup && (bits & kListPopup)) return block(Reason::kPopup);
+  if (r.popup && (bits & kListPopup)) { block(Reason::kPopup); return v; }
   if (r.flash && v.isHttp &&
       (PathHasExtension(http.path, kFlashExtensions) || IsFlashType(http.accept) || IsFlashType(http.contentType)))
-    return block(Reason::kFlash);
+    { block(Reason::kFlash); return v; }
   if (r.video) {
-    if (bits & kListVideo) return block(Reason::kVideo);
+    if (bits & kListVideo) { block(Reason::kVideo); return v; }
     if (v.isHttp && (PathHasExtension(http.path, kMediaExtensions) || IsMediaType(http.accept) ||
                      IsMediaType(http.contentType)))
-      return block(Reason::kVideo);
+      { block(Reason::kVideo); return v; }
   }
   return v;
 }

@@ -68,7 +68,7 @@ size_t FilterLists::AddDomains(const char* text, size_t n, uint16_t bits) {
     char host[kMaxHostLength + 1];
     const size_t h = NormalizeHost(line, tok, host);
     if (h == 0) return;
-    domains_.Insert(HashBytesReversed(host, h), host, h, bits);
+    domains_.Insert(HashHostName(host, h), host, h, bits);
     ++taken;
   });
   return taken;
@@ -142,11 +142,26 @@ void FilterLists::AddBuiltin() {
 }
 
 uint16_t FilterLists::HostBits(const char* host, size_t n) const {
+  if (n > kMaxHostLength) {  // only parent domains short enough can be listed
+    const size_t from = n - kMaxHostLength - 1;
+    const void* dot = memchr(host + from, '.', n - from);
+    if (!dot) return 0;
+    const size_t at = static_cast<size_t>(static_cast<const char*>(dot) - host) + 1;
+    host += at, n -= at;
+  }
+  if (n == 0) return 0;
+  char padded[kMaxHostLength + kHashPadding];
+  memcpy(padded, host, n);
+  memset(padded + n, 0, kHashPadding);
+  return HostBitsPadded(padded, n);
+}
+
+uint16_t FilterLists::HostBitsPadded(const char* host, size_t n) const {
   uint16_t bits = 0;
-  uint64_t h = kHashSeed;
-  for (size_t i = n; i > 0; --i) {
-    h = HashByte(h, static_cast<unsigned char>(host[i - 1]));
-    if (i == 1 || host[i - 2] == '.') bits |= domains_.Find(h, host + i - 1, n - i + 1);
+  for (size_t at = 0; at < n;) {
+    bits |= domains_.Find(HashPadded(host + at, n - at), host + at, n - at);
+    while (at < n && host[at] != '.') ++at;
+    ++at;
   }
   return bits;
 }

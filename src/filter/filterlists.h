@@ -49,6 +49,9 @@ class FilterLists {
 
   // The bits of the host and of every parent domain of it, ORed.
   uint16_t HostBits(const char* host, size_t n) const;
+  // The same for a name of at most kMaxHostLength bytes followed by
+  // kHashPadding zero bytes.
+  uint16_t HostBitsPadded(const char* host, size_t n) const;
   const KeywordMatcher& keywords() const { return keywords_; }
   size_t domainCount() const { return domains_.size(); }
 

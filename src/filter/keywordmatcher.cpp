@@ -1,10 +1,22 @@
 #include "filter/keywordmatcher.h"
 
-#include <deque>
+#include <cstring>
 
 #include "filter/textnorm.h"
 
 namespace qv {
+
+namespace {
+struct FoldMap {
+  unsigned char to[256];
+  constexpr FoldMap() : to() {
+    for (int c = 0; c < 256; ++c) to[c] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  }
+};
+constexpr FoldMap kFold;
+
+inline uint32_t Pair(unsigned char a, unsigned char b) { return uint32_t{kFold.to[a]} << 8 | kFold.to[b]; }
+}  // namespace
 
 void KeywordMatcher::Add(const char* keyword, size_t n, int weight) {
   if (n == 0 || n > kMaxKeywordLength || weights_.size() >= kMaxKeywords || weight == 0) return;
@@ -15,94 +27,72 @@ void KeywordMatcher::Add(const char* keyword, size_t n, int weight) {
 }
 
 void KeywordMatcher::Build() {
-  // Byte classes: one per byte the keywords use, 0 for all others.
-  uint8_t cls[256] = {};
-  uint32_t classes = 1;
-  for (const std::string& w : words_)
-    for (char ch : w) {
-      const unsigned char c = static_cast<unsigned char>(ch);
-      if (cls[c] == 0) cls[c] = static_cast<uint8_t>(classes++);
-    }
-  // A byte that folds to a used letter gets its class too.
-  for (int c = 'A'; c <= 'Z'; ++c) cls[c] = cls[c + 32];
-
-  // The trie; -1 for no edge yet. At most 64 * 1024 + 1 states.
-  std::vector<int32_t> go(classes, -1);
-  std::vector<std::vector<uint16_t>> outs(1);
-  size_t states = 1;
+  pairBits_.assign(65536 / 64, 0);
+  bucketStart_.assign((size_t{1} << kBucketBits) + 1, 0);
+  bucketWords_.clear();
+  singleWords_.clear();
+  for (auto& b : singleBits_) b = 0;
+  // Counting sort of the keywords by bucket, in the order they were added.
+  std::vector<uint16_t> count((size_t{1} << kBucketBits) + 1, 0);
   for (size_t k = 0; k < words_.size(); ++k) {
-    size_t s = 0;
-    for (char ch : words_[k]) {
-      const uint32_t c = cls[static_cast<unsigned char>(ch)];
-      if (go[s * classes + c] < 0) {
-        go[s * classes + c] = static_cast<int32_t>(states++);
-        go.resize(states * classes, -1);
-        outs.emplace_back();
-      }
-      s = static_cast<size_t>(go[s * classes + c]);
+    const std::string& w = words_[k];
+    const unsigned char c0 = static_cast<unsigned char>(w[0]);
+    if (w.size() == 1) {
+      singleBits_[c0 >> 6] |= uint64_t{1} << (c0 & 63);
+      singleWords_.push_back(static_cast<uint16_t>(k));
+      continue;
     }
-    outs[s].push_back(static_cast<uint16_t>(k));
+    const uint32_t p = Pair(c0, static_cast<unsigned char>(w[1]));
+    pairBits_[p >> 6] |= uint64_t{1} << (p & 63);
+    ++count[Bucket(p) + 1];
   }
-  if (states > 0xFFFF) {  // cannot be indexed in 16 bits: keep no keyword
-    words_.clear();
-    weights_.clear();
-    next_.assign(1, 0);
-    outStart_.assign(2, 0);
-    out_.clear();
-    classes_ = 1;
-    for (auto& c : classOf_) c = 0;
-    return;
+  for (size_t b = 1; b < count.size(); ++b) bucketStart_[b] = static_cast<uint16_t>(bucketStart_[b - 1] + count[b]);
+  bucketWords_.assign(bucketStart_.back(), 0);
+  std::vector<uint16_t> fill(bucketStart_.begin(), bucketStart_.end() - 1);
+  for (size_t k = 0; k < words_.size(); ++k) {
+    const std::string& w = words_[k];
+    if (w.size() < 2) continue;
+    const uint32_t b = Bucket(Pair(static_cast<unsigned char>(w[0]), static_cast<unsigned char>(w[1])));
+    bucketWords_[fill[b]++] = static_cast<uint16_t>(k);
   }
-
-  // Failure links, breadth first, turning the trie into a full automaton.
-  std::vector<uint32_t> fail(states, 0);
-  std::deque<uint32_t> queue;
-  for (uint32_t c = 0; c < classes; ++c) {
-    int32_t t = go[c];
-    if (t < 0) {
-      go[c] = 0;
-    } else {
-      fail[t] = 0;
-      queue.push_back(static_cast<uint32_t>(t));
-    }
-  }
-  while (!queue.empty()) {
-    const uint32_t s = queue.front();
-    queue.pop_front();
-    const std::vector<uint16_t>& inherited = outs[fail[s]];
-    outs[s].insert(outs[s].end(), inherited.begin(), inherited.end());
-    for (uint32_t c = 0; c < classes; ++c) {
-      const int32_t t = go[s * classes + c];
-      if (t < 0) {
-        go[s * classes + c] = go[fail[s] * classes + c];
-      } else {
-        fail[t] = static_cast<uint32_t>(go[fail[s] * classes + c]);
-        queue.push_back(static_cast<uint32_t>(t));
-      }
-    }
-  }
-
-  classes_ = classes;
-  for (int c = 0; c < 256; ++c) classOf_[c] = cls[c];
-  next_.assign(go.begin(), go.end());
-  outStart_.assign(states + 1, 0);
-  out_.clear();
-  for (size_t s = 0; s < states; ++s) {
-    outStart_[s] = static_cast<uint32_t>(out_.size());
-    out_.insert(out_.end(), outs[s].begin(), outs[s].end());
-  }
-  outStart_[states] = static_cast<uint32_t>(out_.size());
+  built_ = true;
 }
 
-inline void KeywordMatcher::Step(uint32_t& state, unsigned char c, Seen* seen) const {
-  state = next_[state * classes_ + classOf_[c]];
-  for (uint32_t i = outStart_[state], e = outStart_[state + 1]; i < e; ++i) {
-    const uint16_t k = out_[i];
-    uint64_t& word = seen->bits[k >> 6];
-    const uint64_t bit = uint64_t{1} << (k & 63);
-    if (word & bit) continue;
-    word |= bit;
-    seen->score += weights_[k];
+inline void KeywordMatcher::Found(size_t k, Seen* seen) const {
+  uint64_t& word = seen->bits[k >> 6];
+  const uint64_t bit = uint64_t{1} << (k & 63);
+  if (word & bit) return;
+  word |= bit;
+  seen->score += weights_[k];
+}
+
+void KeywordMatcher::ScanRange(const char* text, size_t n, size_t stop, Seen* seen) const {
+  const unsigned char* t = reinterpret_cast<const unsigned char*>(text);
+  if (!singleWords_.empty())
+    for (size_t i = 0; i < stop; ++i) {
+      const unsigned char c = kFold.to[t[i]];
+      if (singleBits_[c >> 6] >> (c & 63) & 1)
+        for (uint16_t k : singleWords_)
+          if (static_cast<unsigned char>(words_[k][0]) == c) Found(k, seen);
+    }
+  if (n < 2) return;
+  const uint64_t* pairs = pairBits_.data();
+  const size_t last = stop < n - 1 ? stop : n - 1;  // pair starts
+  uint32_t c = kFold.to[t[0]];
+  for (size_t i = 0; i < last; ++i) {
+    const uint32_t d = kFold.to[t[i + 1]];
+    const uint32_t p = c << 8 | d;
+    c = d;
+    if (!(pairs[p >> 6] >> (p & 63) & 1)) continue;
+    const uint32_t b = Bucket(p);
+    for (uint32_t j = bucketStart_[b], e = bucketStart_[b + 1]; j < e; ++j) {
+      const uint16_t k = bucketWords_[j];
+      const std::string& w = words_[k];
+      if (w.size() > n - i) continue;
+      size_t m = 0;
+      while (m < w.size() && kFold.to[t[i + m]] == static_cast<unsigned char>(w[m])) ++m;
+      if (m == w.size()) Found(k, seen);
+    }
   }
 }
 
@@ -116,18 +106,37 @@ int HexValue(char c) {
 }  // namespace
 
 void KeywordMatcher::Scan(const char* text, size_t n, bool percentDecode, Seen* seen) const {
-  if (next_.empty() || weights_.empty()) return;
-  uint32_t state = 0;
-  for (size_t i = 0; i < n; ++i) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    if (percentDecode && c == '%' && i + 2 < n) {
-      const int hi = HexValue(text[i + 1]), lo = HexValue(text[i + 2]);
-      if (hi >= 0 && lo >= 0) {
-        c = static_cast<unsigned char>(hi * 16 + lo);
-        i += 2;
+  if (!built_ || weights_.empty() || n == 0) return;
+  if (!percentDecode) {
+    ScanRange(text, n, n, seen);
+    return;
+  }
+  // Decoded in pieces: each piece keeps the last bytes of the one before,
+  // so a keyword across the seam is whole in the next piece.
+  constexpr size_t kOverlap = kMaxKeywordLength - 1;
+  char buf[512 + kOverlap];
+  size_t have = 0;
+  for (size_t i = 0;;) {
+    while (have < sizeof buf && i < n) {
+      unsigned char c = static_cast<unsigned char>(text[i]);
+      if (c == '%' && i + 2 < n) {
+        const int hi = HexValue(text[i + 1]), lo = HexValue(text[i + 2]);
+        if (hi >= 0 && lo >= 0) {
+          c = static_cast<unsigned char>(hi * 16 + lo);
+          i += 2;
+        }
       }
+      buf[have++] = static_cast<char>(c);
+      ++i;
     }
-    Step(state, c, seen);
+    if (i >= n) {
+      ScanRange(buf, have, have, seen);
+      return;
+    }
+    const size_t stop = have - kOverlap;
+    ScanRange(buf, have, stop, seen);
+    memmove(buf, buf + stop, kOverlap);
+    have = kOverlap;
   }
 }
 

@@ -1,5 +1,7 @@
-// Weighted keywords found in one pass over a text (Aho-Corasick automaton
-// over the byte classes the keywords use). Matching ignores ASCII case.
+// Weighted keywords found in a text. Each start position of the text is
+// looked up by its first two bytes in a bit set of the keywords' first two
+// bytes; only where one begins are the keywords of that pair compared.
+// Matching ignores ASCII case.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -16,9 +18,12 @@ class KeywordMatcher {
   // Keywords beyond the limits above, and empty ones, are left out.
   // A negative weight offsets a harmless word that holds a scored one.
   void Add(const char* keyword, size_t n, int weight);
-  // Makes the automaton; Add after Build starts a new one at the next Build.
+  // Makes the lookup tables; Add after Build takes effect at the next Build.
   void Build();
   size_t size() const { return weights_.size(); }
+  // The k-th keyword as kept (lower case) and its weight.
+  const std::string& word(size_t k) const { return words_[k]; }
+  int weight(size_t k) const { return weights_[k]; }
 
   // Keeps which keywords were seen across several texts of one request, so
   // that each counts once however often it occurs.
@@ -30,16 +35,20 @@ class KeywordMatcher {
   void Scan(const char* text, size_t n, bool percentDecode, Seen* seen) const;
 
  private:
-  void Step(uint32_t& state, unsigned char c, Seen* seen) const;
+  // Keywords starting at each position below stop; they may reach up to n.
+  void ScanRange(const char* text, size_t n, size_t stop, Seen* seen) const;
+  void Found(size_t k, Seen* seen) const;
+  static uint32_t Bucket(uint32_t pair) { return (pair * 0x9E3779B1u) >> (32 - kBucketBits); }
 
+  static constexpr int kBucketBits = 10;
   std::vector<std::string> words_;
   std::vector<int> weights_;
-  // The automaton.
-  uint8_t classOf_[256] = {};
-  uint32_t classes_ = 1;
-  std::vector<uint16_t> next_;      // state * classes_ + class
-  std::vector<uint32_t> outStart_;  // per state, into out_; one past the last state too
-  std::vector<uint16_t> out_;       // keyword indexes
+  bool built_ = false;
+  std::vector<uint64_t> pairBits_;      // 65,536 bits: a keyword starts with this (folded) pair
+  std::vector<uint16_t> bucketStart_;   // per bucket of pairs, into bucketWords_; one more at the end
+  std::vector<uint16_t> bucketWords_;   // keyword indexes of length 2 and more
+  uint64_t singleBits_[4] = {};         // one-byte keywords
+  std::vector<uint16_t> singleWords_;   // their indexes
 };
 
 }  // namespace qv

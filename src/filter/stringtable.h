@@ -1,7 +1,6 @@
 // A compact set of byte strings, each with a few flag bits: one blob of the
 // strings and an open-addressed table of their hashes. The caller gives the
-// hash, so a host name can be looked up suffix by suffix with hashes it
-// builds while walking the name once.
+// hash, so that it can hash a host name's parent domains in place.
 #pragma once
 #include <cstddef>
 #include <cstdint>

@@ -1,5 +1,7 @@
 #include "filter/textnorm.h"
 
+#include <cstring>
+
 namespace qv {
 
 uint64_t HashBytes(const char* s, size_t n) {
@@ -8,10 +10,23 @@ uint64_t HashBytes(const char* s, size_t n) {
   return h;
 }
 
-uint64_t HashBytesReversed(const char* s, size_t n) {
-  uint64_t h = kHashSeed;
-  while (n > 0) h = HashByte(h, static_cast<unsigned char>(s[--n]));
-  return h;
+uint64_t HashPadded(const char* s, size_t n) {
+  uint64_t h = kHashSeed ^ (n * 0x9E3779B97F4A7C15ull);
+  for (size_t i = 0; i < n; i += 8) {
+    uint64_t w;
+    memcpy(&w, s + i, 8);
+    h = (h ^ w) * 0xFF51AFD7ED558CCDull;
+    h ^= h >> 32;
+  }
+  h *= 0xC4CEB9FE1A85EC53ull;
+  return h ^ (h >> 29);
+}
+
+uint64_t HashHostName(const char* s, size_t n) {
+  char padded[kMaxHostLength + kHashPadding] = {};
+  if (n > kMaxHostLength) n = kMaxHostLength;
+  memcpy(padded, s, n);
+  return HashPadded(padded, n);
 }
 
 size_t NormalizePathInto(const char* path, size_t n, char* outBuf) {
@@ -73,31 +88,19 @@ size_t FileNameStart(const char* p, size_t n) {
   return start;
 }
 
-namespace {
-// Each byte as a host name holds it (ASCII lower case), 0 for a byte no
-// host name holds.
-struct HostByteMap {
-  char to[256];
-  constexpr HostByteMap() : to() {
-    for (int c = 0; c < 256; ++c) {
-      const bool ok = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' ||
-                      c >= 0x80;
-      to[c] = ok ? static_cast<char>(c) : (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : '\0';
-    }
-  }
-};
-constexpr HostByteMap kHostBytes;
-}  // namespace
-
 size_t NormalizeHost(const char* host, size_t n, char out[kMaxHostLength + 1]) {
   out[0] = '\0';
   if (n > 0 && host[n - 1] == '.') --n;
   if (n == 0 || n > kMaxHostLength) return 0;
-  unsigned char bad = 0;
+  // Without branches on the bytes, so that the compiler can take several at once.
+  unsigned bad = 0;
   for (size_t i = 0; i < n; ++i) {
-    const char c = kHostBytes.to[static_cast<unsigned char>(host[i])];
-    bad |= c == '\0';
-    out[i] = c;
+    const unsigned char c = static_cast<unsigned char>(host[i]);
+    const unsigned char l = static_cast<unsigned char>(c | ((static_cast<unsigned char>(c - 'A') < 26) << 5));
+    const bool ok = static_cast<unsigned char>(l - 'a') < 26 || static_cast<unsigned char>(l - '0') < 10 ||
+                    l == '-' || l == '.' || l == '_' || c >= 0x80;
+    bad |= !ok;
+    out[i] = static_cast<char>(l);
   }
   if (bad) {
     out[0] = '\0';

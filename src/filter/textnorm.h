@@ -13,9 +13,13 @@ namespace qv {
 constexpr uint64_t kHashSeed = 1469598103934665603ull;
 inline uint64_t HashByte(uint64_t h, unsigned char c) { return (h ^ c) * 1099511628211ull; }
 uint64_t HashBytes(const char* s, size_t n);
-// The hash of the bytes taken from the last to the first: the hash a
-// DomainTable lookup builds while it walks a host name from its end.
-uint64_t HashBytesReversed(const char* s, size_t n);
+// The hash the domain tables keep a host name under. HashPadded reads s 8
+// bytes at a time and needs 8 zero bytes after s[n - 1] (its caller keeps
+// the name in a buffer padded so, and hashes each parent domain in place);
+// HashHostName makes such a copy itself.
+constexpr size_t kHashPadding = 8;
+uint64_t HashPadded(const char* s, size_t n);
+uint64_t HashHostName(const char* s, size_t n);
 
 inline bool IsGbkLead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
 inline char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
