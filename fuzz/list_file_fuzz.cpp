@@ -82,7 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     qv::KeywordMatcher::Seen seen;
     k.Scan(text, size, decode, &seen);
     for (size_t w = k.size(); w < qv::KeywordMatcher::kMaxKeywords; ++w)
-      if (seen.bits[w / 64] >> (w % 64) & 1) __builtin_trap();
+      if (seen.has(w)) __builtin_trap();
     const std::string plain = decode ? Decoded(text, size) : std::string(text, size);
     int score = 0;
     for (size_t w = 0; w < k.size(); ++w)

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "filter/filterlists.h"
@@ -180,6 +181,15 @@ bool IsMediaType(const Span& t) {
          SpanEqualsNoCase(t, "application/vnd.rn-realmedia");
 }
 
+// Whether the NUL-ended path equals raw (which holds no NUL); reads path
+// no further than its end or the first byte that differs.
+bool SamePath(const std::string& raw, const char* path) {
+  const char* r = raw.c_str();
+  size_t i = 0;
+  while (r[i] && r[i] == path[i]) ++i;
+  return r[i] == '\0' && path[i] == '\0';
+}
+
 }  // namespace
 
 void Engine::SetLists(std::shared_ptr<const FilterLists> lists) {
@@ -289,16 +299,16 @@ Verdict Engine::Decide(const Context& c) const {
   const Rules::ProgramAnswer* program = nullptr;
   Rules::ProgramAnswer judged;
   if (c.programPath && *c.programPath) {
-    const size_t rawLen = strlen(c.programPath);
     for (auto& slot : r.answers) {
       const Rules::ProgramAnswer* a = slot.load(std::memory_order_acquire);
       if (!a) break;
-      if (a->raw.size() == rawLen && memcmp(a->raw.data(), c.programPath, rawLen) == 0) {
+      if (SamePath(a->raw, c.programPath)) {
         program = a;
         break;
       }
     }
     if (!program) {
+      const size_t rawLen = strlen(c.programPath);
       std::unique_ptr<Rules::ProgramAnswer> fresh(new Rules::ProgramAnswer(r.Judge(c.programPath, rawLen)));
       program = fresh.get();
       for (auto& slot : r.answers) {
@@ -339,43 +349,42 @@ Verdict Engine::Decide(const Context& c) const {
   const uint8_t* data = c.data;
   const size_t n = c.dataLength < kMaxInspectBytes ? c.dataLength : kMaxInspectBytes;
 
-  char host[kMaxHostLength + kHashPadding];
+  static_assert(HostName::kCapacity == kMaxHostLength && HostName::kPadding == kHashPadding,
+                "the verdict holds any host name, padded for hashing");
+  // The parsers write the name into the verdict, which keeps it padded.
+  char* host = v.host.buffer();
   size_t hostLen = 0;
-  HttpRequest http;
+  std::optional<HttpRequest> http;
   if (c.remote.port == 53 && c.protocol != Protocol::kRaw) {
     hostLen = ParseDnsQueryName(data, n, c.protocol == Protocol::kTcp, host);
   } else if (c.protocol == Protocol::kTcp) {
     if (data[0] == 22) {
       hostLen = ParseTlsServerName(data, n, host);
-    } else if (ParseHttpRequest(data, n, &http)) {
+    } else if (ParseHttpRequest(data, n, &http.emplace())) {
       v.isHttp = true;
-      hostLen = NormalizeHost(http.host.data, http.host.length, host);
+      hostLen = NormalizeHost(http->host.data, http->host.length, host);
     }
   }
-  uint16_t bits = 0;
-  if (hostLen > 0) {
-    v.host.assign(host, hostLen);
-    memset(host + hostLen, 0, kHashPadding);
-    bits = r.lists->HostBitsPadded(host, hostLen);
-  }
+  v.host.take(hostLen);
+  const uint16_t bits = hostLen ? r.lists->HostBitsPadded(host, hostLen) : 0;
   if (r.adult) {
     if (bits & kListAdult) { block(Reason::kAdult); return v; }
     if (r.adultLimit > 0) {
       KeywordMatcher::Seen seen;
       const KeywordMatcher& k = r.lists->keywords();
       k.Scan(host, hostLen, false, &seen);
-      if (v.isHttp) k.Scan(http.target.data, http.target.length, true, &seen);
+      if (v.isHttp) k.Scan(http->target.data, http->target.length, true, &seen);
       if (seen.score >= r.adultLimit) { block(Reason::kAdult); return v; }
     }
   }
   if (r.popup && (bits & kListPopup)) { block(Reason::kPopup); return v; }
   if (r.flash && v.isHttp &&
-      (PathHasExtension(http.path, kFlashExtensions) || IsFlashType(http.accept) || IsFlashType(http.contentType)))
+      (PathHasExtension(http->path, kFlashExtensions) || IsFlashType(http->accept) || IsFlashType(http->contentType)))
     { block(Reason::kFlash); return v; }
   if (r.video) {
     if (bits & kListVideo) { block(Reason::kVideo); return v; }
-    if (v.isHttp && (PathHasExtension(http.path, kMediaExtensions) || IsMediaType(http.accept) ||
-                     IsMediaType(http.contentType)))
+    if (v.isHttp && (PathHasExtension(http->path, kMediaExtensions) || IsMediaType(http->accept) ||
+                     IsMediaType(http->contentType)))
       { block(Reason::kVideo); return v; }
   }
   return v;

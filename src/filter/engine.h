@@ -47,7 +47,8 @@ constexpr size_t kMaxInspectBytes = 16384;
 class HostName {
  public:
   static constexpr size_t kCapacity = 253;
-  HostName() { text_[0] = '\0'; }
+  static constexpr size_t kPadding = 8;  // zero bytes after the name, for hashing in place
+  HostName() { memset(text_, 0, kPadding); }
   HostName& operator=(const char* s) {
     assign(s, strlen(s));
     return *this;
@@ -55,7 +56,7 @@ class HostName {
   void assign(const char* s, size_t n) {
     length_ = n < kCapacity ? n : kCapacity;
     memcpy(text_, s, length_);
-    text_[length_] = '\0';
+    memset(text_ + length_, 0, kPadding);
   }
   void clear() { assign("", 0); }
   bool empty() const { return length_ == 0; }
@@ -64,6 +65,13 @@ class HostName {
   const char* begin() const { return text_; }
   const char* end() const { return text_ + length_; }
   std::string str() const { return std::string(text_, length_); }
+  // A parser writes the name straight into buffer() (kCapacity + 1 bytes);
+  // take(n) then sets its length, n at most kCapacity, and zeroes the padding.
+  char* buffer() { return text_; }
+  void take(size_t n) {
+    length_ = n < kCapacity ? n : kCapacity;
+    memset(text_ + length_, 0, kPadding);
+  }
   bool operator==(const char* s) const { return strlen(s) == length_ && memcmp(s, text_, length_) == 0; }
   bool operator==(const std::string& s) const { return s.size() == length_ && memcmp(s.data(), text_, length_) == 0; }
   template <typename Stream>
@@ -74,7 +82,7 @@ class HostName {
 
  private:
   size_t length_ = 0;
-  char text_[kCapacity + 1];
+  char text_[kCapacity + kPadding];
 };
 
 struct Verdict {

@@ -59,6 +59,11 @@ void KeywordMatcher::Build() {
 }
 
 inline void KeywordMatcher::Found(size_t k, Seen* seen) const {
+  const uint16_t use = static_cast<uint16_t>(1u << (k >> 6));
+  if (!(seen->inUse & use)) {
+    seen->inUse |= use;
+    seen->bits[k >> 6] = 0;
+  }
   uint64_t& word = seen->bits[k >> 6];
   const uint64_t bit = uint64_t{1} << (k & 63);
   if (word & bit) return;

@@ -27,10 +27,15 @@ class KeywordMatcher {
 
   // Keeps which keywords were seen across several texts of one request, so
   // that each counts once however often it occurs.
+  // Only the words of bits that in use marks are valid, so that a decision
+  // does not clear all of them first.
   struct Seen {
-    uint64_t bits[kMaxKeywords / 64] = {};
     int score = 0;
+    uint16_t inUse = 0;
+    uint64_t bits[kMaxKeywords / 64];
+    bool has(size_t k) const { return (inUse >> (k >> 6) & 1) && (bits[k >> 6] >> (k & 63) & 1); }
   };
+  static_assert(kMaxKeywords / 64 <= 16, "inUse has a bit per word of bits");
   // Scans n bytes; with percentDecode, "%41" reads as 'A'.
   void Scan(const char* text, size_t n, bool percentDecode, Seen* seen) const;
 

@@ -10,18 +10,6 @@ uint64_t HashBytes(const char* s, size_t n) {
   return h;
 }
 
-uint64_t HashPadded(const char* s, size_t n) {
-  uint64_t h = kHashSeed ^ (n * 0x9E3779B97F4A7C15ull);
-  for (size_t i = 0; i < n; i += 8) {
-    uint64_t w;
-    memcpy(&w, s + i, 8);
-    h = (h ^ w) * 0xFF51AFD7ED558CCDull;
-    h ^= h >> 32;
-  }
-  h *= 0xC4CEB9FE1A85EC53ull;
-  return h ^ (h >> 29);
-}
-
 uint64_t HashHostName(const char* s, size_t n) {
   char padded[kMaxHostLength + kHashPadding] = {};
   if (n > kMaxHostLength) n = kMaxHostLength;

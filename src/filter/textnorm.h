@@ -5,6 +5,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 namespace qv {
@@ -18,7 +19,17 @@ uint64_t HashBytes(const char* s, size_t n);
 // the name in a buffer padded so, and hashes each parent domain in place);
 // HashHostName makes such a copy itself.
 constexpr size_t kHashPadding = 8;
-uint64_t HashPadded(const char* s, size_t n);
+inline uint64_t HashPadded(const char* s, size_t n) {
+  uint64_t h = kHashSeed ^ (n * 0x9E3779B97F4A7C15ull);
+  for (size_t i = 0; i < n; i += 8) {
+    uint64_t w;
+    memcpy(&w, s + i, 8);
+    h = (h ^ w) * 0xFF51AFD7ED558CCDull;
+    h ^= h >> 32;
+  }
+  h *= 0xC4CEB9FE1A85EC53ull;
+  return h ^ (h >> 29);
+}
 uint64_t HashHostName(const char* s, size_t n);
 
 inline bool IsGbkLead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
