@@ -2,7 +2,8 @@
 
 #include <atomic>
 #include <cstring>
-#include <optional>
+#include <new>
+#include <type_traits>
 #include <vector>
 
 #include "filter/filterlists.h"
@@ -354,13 +355,17 @@ Verdict Engine::Decide(const Context& c) const {
   // The parsers write the name into the verdict, which keeps it padded.
   char* host = v.host.buffer();
   size_t hostLen = 0;
-  std::optional<HttpRequest> http;
+  // The request record is made only for HTTP: clearing it costs as much as
+  // a short host's lookup.
+  static_assert(std::is_trivially_destructible<HttpRequest>::value, "the record is never destroyed");
+  alignas(HttpRequest) unsigned char httpSpace[sizeof(HttpRequest)];
+  HttpRequest* http = nullptr;
   if (c.remote.port == 53 && c.protocol != Protocol::kRaw) {
     hostLen = ParseDnsQueryName(data, n, c.protocol == Protocol::kTcp, host);
   } else if (c.protocol == Protocol::kTcp) {
     if (data[0] == 22) {
       hostLen = ParseTlsServerName(data, n, host);
-    } else if (ParseHttpRequest(data, n, &http.emplace())) {
+    } else if (ParseHttpRequest(data, n, http = new (httpSpace) HttpRequest())) {
       v.isHttp = true;
       hostLen = NormalizeHost(http->host.data, http->host.length, host);
     }
@@ -372,7 +377,7 @@ Verdict Engine::Decide(const Context& c) const {
     if (r.adultLimit > 0) {
       KeywordMatcher::Seen seen;
       const KeywordMatcher& k = r.lists->keywords();
-      k.Scan(host, hostLen, false, &seen);
+      k.ScanLower(host, hostLen, &seen);
       if (v.isHttp) k.Scan(http->target.data, http->target.length, true, &seen);
       if (seen.score >= r.adultLimit) { block(Reason::kAdult); return v; }
     }

@@ -71,6 +71,7 @@ inline void KeywordMatcher::Found(size_t k, Seen* seen) const {
   seen->score += weights_[k];
 }
 
+template <bool kFolding>
 void KeywordMatcher::ScanRange(const char* text, size_t n, size_t stop, Seen* seen) const {
   const unsigned char* t = reinterpret_cast<const unsigned char*>(text);
   if (!singleWords_.empty())
@@ -83,9 +84,9 @@ void KeywordMatcher::ScanRange(const char* text, size_t n, size_t stop, Seen* se
   if (n < 2) return;
   const uint64_t* pairs = pairBits_.data();
   const size_t last = stop < n - 1 ? stop : n - 1;  // pair starts
-  uint32_t c = kFold.to[t[0]];
+  uint32_t c = kFolding ? kFold.to[t[0]] : t[0];
   for (size_t i = 0; i < last; ++i) {
-    const uint32_t d = kFold.to[t[i + 1]];
+    const uint32_t d = kFolding ? kFold.to[t[i + 1]] : t[i + 1];
     const uint32_t p = c << 8 | d;
     c = d;
     if (!(pairs[p >> 6] >> (p & 63) & 1)) continue;
@@ -113,7 +114,7 @@ int HexValue(char c) {
 void KeywordMatcher::Scan(const char* text, size_t n, bool percentDecode, Seen* seen) const {
   if (!built_ || weights_.empty() || n == 0) return;
   if (!percentDecode) {
-    ScanRange(text, n, n, seen);
+    ScanRange<true>(text, n, n, seen);
     return;
   }
   // Decoded in pieces: each piece keeps the last bytes of the one before,
@@ -135,14 +136,18 @@ void KeywordMatcher::Scan(const char* text, size_t n, bool percentDecode, Seen* 
       ++i;
     }
     if (i >= n) {
-      ScanRange(buf, have, have, seen);
+      ScanRange<true>(buf, have, have, seen);
       return;
     }
     const size_t stop = have - kOverlap;
-    ScanRange(buf, have, stop, seen);
+    ScanRange<true>(buf, have, stop, seen);
     memmove(buf, buf + stop, kOverlap);
     have = kOverlap;
   }
+}
+
+void KeywordMatcher::ScanLower(const char* text, size_t n, Seen* seen) const {
+  if (built_ && !weights_.empty() && n > 0) ScanRange<false>(text, n, n, seen);
 }
 
 }  // namespace qv

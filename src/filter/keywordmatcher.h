@@ -38,9 +38,12 @@ class KeywordMatcher {
   static_assert(kMaxKeywords / 64 <= 16, "inUse has a bit per word of bits");
   // Scans n bytes; with percentDecode, "%41" reads as 'A'.
   void Scan(const char* text, size_t n, bool percentDecode, Seen* seen) const;
+  // The same for a text without ASCII capitals (a normalised host name).
+  void ScanLower(const char* text, size_t n, Seen* seen) const;
 
  private:
   // Keywords starting at each position below stop; they may reach up to n.
+  template <bool kFolding>
   void ScanRange(const char* text, size_t n, size_t stop, Seen* seen) const;
   void Found(size_t k, Seen* seen) const;
   static uint32_t Bucket(uint32_t pair) { return (pair * 0x9E3779B1u) >> (32 - kBucketBits); }
