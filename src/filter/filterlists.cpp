@@ -168,22 +168,27 @@ uint16_t FilterLists::HostBits(const char* host, size_t n) const {
 }
 
 uint16_t FilterLists::HostBitsPadded(const char* host, size_t n) const {
-  uint16_t bits = 0;
-  for (size_t at = 0; at < n;) {
-    bits |= domains_.Find(HashPadded(host + at, n - at), host + at, n - at);
-    // The next dot, 8 bytes at a time: the padding makes reads up to n + 8 safe.
-    for (;; at += 8) {
-      uint64_t w;
-      memcpy(&w, host + at, 8);
-      const uint64_t x = w ^ 0x2E2E2E2E2E2E2E2Eull;  // a dot becomes a zero byte
-      const uint64_t zero = (x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull;
-      if (zero) {
-        at += static_cast<size_t>(LowestBit(zero) >> 3) + 1;
-        break;
-      }
-      if (at + 8 >= n) return bits;
+  // Where the name and each parent domain start: at 0 and after each dot,
+  // found 8 bytes at a time (the padding makes reads up to n + 8 safe).
+  uint8_t starts[kMaxHostLength + 1];  // a name of dots alone has a start at each byte
+  size_t count = 0;
+  starts[count++] = 0;
+  for (size_t at = 0; at < n; at += 8) {
+    uint64_t w;
+    memcpy(&w, host + at, 8);
+    const uint64_t x = w ^ 0x2E2E2E2E2E2E2E2Eull;  // a dot becomes a zero byte
+    uint64_t dots = ~(((x & 0x7F7F7F7F7F7F7F7Full) + 0x7F7F7F7F7F7F7F7Full) | x | 0x7F7F7F7F7F7F7F7Full);
+    while (dots) {
+      const size_t next = at + (LowestBit(dots) >> 3) + 1;
+      if (next < n) starts[count++] = static_cast<uint8_t>(next);
+      dots &= dots - 1;
     }
   }
+  // The hashes first, independent of each other, then the lookups.
+  uint64_t hashes[kMaxHostLength + 1];
+  for (size_t i = 0; i < count; ++i) hashes[i] = HashPadded(host + starts[i], n - starts[i]);
+  uint16_t bits = 0;
+  for (size_t i = 0; i < count; ++i) bits |= domains_.Find(hashes[i], host + starts[i], n - starts[i]);
   return bits;
 }
 

@@ -71,6 +71,19 @@ TEST(DomainList, AHostLongerThanANameMayBeIsFoundByItsListedParent) {
   EXPECT_EQ(l.HostBits(oneLabel.data(), oneLabel.size()), 0);
 }
 
+TEST(DomainList, ANameOfEmptyLabelsIsLookedUpWhole) {
+  qv::FilterLists l;
+  l.AddDomains("a.b", 3, qv::kListAdult);
+  l.Finish();
+  for (size_t dots = 1; dots <= 253; dots += 9) {
+    const std::string host = std::string(dots, '.') + "a.b";
+    if (host.size() > 253) break;
+    EXPECT_EQ(l.HostBits(host.data(), host.size()), qv::kListAdult) << dots;
+    const std::string onlyDots(dots, '.');
+    EXPECT_EQ(l.HostBits(onlyDots.data(), onlyDots.size()), 0) << dots;
+  }
+}
+
 TEST(DomainList, TheShippedListFilesAreRead) {
   qv::FilterLists l;
   EXPECT_EQ(l.AddDirectory(MOSSGRAVE_FILTER_LISTS), 4);
