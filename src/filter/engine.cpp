@@ -191,6 +191,20 @@ bool SamePath(const std::string& raw, const char* path) {
   return r[i] == '\0' && path[i] == '\0';
 }
 
+// Whether n bytes at a and b are equal, 8 at a time.
+bool SameBytes(const char* a, const char* b, size_t n) {
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t x, y;
+    memcpy(&x, a + i, 8);
+    memcpy(&y, b + i, 8);
+    if (x != y) return false;
+  }
+  for (; i < n; ++i)
+    if (a[i] != b[i]) return false;
+  return true;
+}
+
 }  // namespace
 
 void Engine::SetLists(std::shared_ptr<const FilterLists> lists) {
@@ -300,16 +314,22 @@ Verdict Engine::Decide(const Context& c) const {
   const Rules::ProgramAnswer* program = nullptr;
   Rules::ProgramAnswer judged;
   if (c.programPath && *c.programPath) {
+    const size_t known = c.programPathLength;
     for (auto& slot : r.answers) {
       const Rules::ProgramAnswer* a = slot.load(std::memory_order_acquire);
       if (!a) break;
-      if (SamePath(a->raw, c.programPath)) {
+      if (known ? a->raw.size() == known && SameBytes(a->raw.data(), c.programPath, known)
+                : SamePath(a->raw, c.programPath)) {
         program = a;
         break;
       }
     }
     if (!program) {
-      const size_t rawLen = strlen(c.programPath);
+      // A length past a NUL is taken only to the NUL: a cached path never holds one.
+      const void* nul = known ? memchr(c.programPath, 0, known) : nullptr;
+      const size_t rawLen = !known ? strlen(c.programPath)
+                            : nul  ? static_cast<size_t>(static_cast<const char*>(nul) - c.programPath)
+                                   : known;
       std::unique_ptr<Rules::ProgramAnswer> fresh(new Rules::ProgramAnswer(r.Judge(c.programPath, rawLen)));
       program = fresh.get();
       for (auto& slot : r.answers) {

@@ -33,6 +33,7 @@ struct LocalTime {
 // What the library knows of a connection or datagram when it asks.
 struct Context {
   const char* programPath = nullptr;  // full path of the host's executable (ANSI)
+  size_t programPathLength = 0;       // its length when the caller knows it; 0: the engine counts
   LocalTime now;
   Protocol protocol = Protocol::kTcp;
   Address remote;

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <utility>
@@ -223,7 +224,10 @@ TEST(ProgramFilter, AReusedPathBufferIsJudgedByItsContent) {
   for (int round = 0; round < 2; ++round)
     for (const auto& s : steps) {
       snprintf(buffer, sizeof buffer, "%s", s.first.c_str());
-      EXPECT_EQ(e.Decide(At(1, 12, 0, 0, buffer)).block, s.second) << s.first;
+      qv::Context c = At(1, 12, 0, 0, buffer);
+      EXPECT_EQ(e.Decide(c).block, s.second) << s.first;
+      c.programPathLength = strlen(buffer);  // as a caller that knows it passes it
+      EXPECT_EQ(e.Decide(c).block, s.second) << s.first;
     }
 }
 
