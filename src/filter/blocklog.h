@@ -12,6 +12,8 @@ namespace qv {
 
 class BlockLog {
  public:
+  // The log folder under %ProgramData%, which every user may write.
+  static constexpr const char* kFolderUnderProgramData = "Mossgrave\\log";
   // "2026-12-11 08:01:02\tC:\...\qq.exe\tchat\t93.184.216.34:443"
   static std::string FormatLine(const LocalTime& t, const char* programPath, const Verdict& v,
                                 const Address& remote);
