@@ -404,13 +404,17 @@ Verdict Engine::Decide(const Context& c) const {
   }
   if (r.popup && (bits & kListPopup)) { block(Reason::kPopup); return v; }
   if (r.flash && v.isHttp &&
-      (PathHasExtension(http->path, kFlashExtensions) || IsFlashType(http->accept) || IsFlashType(http->contentType)))
-    { block(Reason::kFlash); return v; }
+      (PathHasExtension(http->path, kFlashExtensions) || IsFlashType(http->accept) || IsFlashType(http->contentType))) {
+    block(Reason::kFlash);
+    return v;
+  }
   if (r.video) {
     if (bits & kListVideo) { block(Reason::kVideo); return v; }
     if (v.isHttp && (PathHasExtension(http->path, kMediaExtensions) || IsMediaType(http->accept) ||
-                     IsMediaType(http->contentType)))
-      { block(Reason::kVideo); return v; }
+                     IsMediaType(http->contentType))) {
+      block(Reason::kVideo);
+      return v;
+    }
   }
   return v;
 }
