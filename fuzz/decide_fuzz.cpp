@@ -1,6 +1,7 @@
 // A whole decision: the first bytes split the input into a settings text,
 // optional list text and the connection's first bytes.
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "filter/engine.h"
@@ -41,7 +42,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   c.remote.port = (mode & 4) ? 53 : 80;
   c.data = data;
   c.dataLength = size;
+  // The list text may stand for the program's path too, with or without
+  // its length; a second decision (from the remembered answer) agrees.
+  if (mode & 8) c.programPath = list.c_str();
+  if (mode & 16) c.programPathLength = strlen(c.programPath);
   const qv::Verdict v = e.Decide(c);
+  const qv::Verdict again = e.Decide(c);
+  if (again.block != v.block || again.reason != v.reason || !(again.host == v.host.str())) __builtin_trap();
   if (v.block) (void)qv::Engine::BlockPage(v);
   return 0;
 }
