@@ -1,5 +1,6 @@
 #include "app/mossgrave.h"
 
+#include "app/blocklogfolder.h"
 #include "app/inputpassdlg.h"
 #include "mainwnd/mossgravedlg.h"
 #include "provider/filterprovider.h"
@@ -21,6 +22,9 @@ BOOL CMossgraveApp::InitInstance() {
 
   EnsureSettingsFile();
   InstallFilterProvider();
+  SYSTEMTIME today;
+  ::GetLocalTime(&today);
+  PrepareBlockLogFolder(BlockLogFolder(), GetLogSaveDays(), today);
 
   CInputPassDlg prompt;
   prompt.DoModal();

@@ -38,6 +38,8 @@ struct Engine::Rules {
   bool adult = false;
   int adultLimit = kAdultScoreHigh;  // 0: banned list only
   bool popup = false, flash = false, video = false;
+  bool log = false;
+  int logKeepDays = 0;
   std::string windowsPrefix;   // normalised, ending in '\'
   std::string controlProgram;  // normalised
   std::string (*longPath)(const std::string&) = nullptr;
@@ -272,9 +274,14 @@ void Engine::Load(const char* text, const Environment& env) {
     r->popup = Flag(text, kKeyPopupFilter);
     r->flash = Flag(text, kKeyFlashFilter);
     r->video = Flag(text, kKeyWebVideoFilter);
+    r->log = Flag(text, kKeyEnableLog);
+    r->logKeepDays = ParseLeadingInt(Value(text, kKeyLogSaveTime).c_str());
   }
   rules_ = std::move(r);
 }
+
+bool Engine::LogEnabled() const { return rules_ && rules_->log; }
+int Engine::LogKeepDays() const { return rules_ ? rules_->logKeepDays : 0; }
 
 Engine::Rules::ProgramAnswer Engine::Rules::Judge(const char* raw, size_t rawLen) const {
   ProgramAnswer a;

@@ -126,6 +126,10 @@ class Engine {
   // Safe to call from many threads at once.
   Verdict Decide(const Context& context) const;
 
+  // "Enable log:" and "Log save time:" of the text loaded.
+  bool LogEnabled() const;
+  int LogKeepDays() const;
+
   // A short HTTP 403 answer with a Chinese (GBK) page naming the reason.
   static std::string BlockPage(const Verdict& verdict);
 

@@ -9,6 +9,7 @@
 
 #include "settings/settingstext.h"
 #ifdef QUORVANE_HAVE_ENGINE
+#include "filter/blocklog.h"
 #include "filter/engine.h"
 #endif
 
@@ -215,6 +216,74 @@ std::shared_ptr<qv::Engine> CurrentEngine() {
   return e;
 }
 
+// %ProgramData%\Mossgrave\log; the control program makes it, with rights
+// for every user to add lines, and deletes the old files.
+std::string LogFolder() {
+  char base[MAX_PATH] = {};
+  DWORD n = GetEnvironmentVariableA("ProgramData", base, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) n = GetEnvironmentVariableA("ALLUSERSPROFILE", base, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return std::string();
+  return std::string(base, n) + "\\" + qv::BlockLog::kFolderUnderProgramData;
+}
+
+// A program that retries a blocked connection in a loop must not become a
+// disk writer: a line like the last one within 10 s is left out, and a
+// process writes at most 30 lines a minute.
+class LogLimiter {
+ public:
+  bool Take(const std::string& key) {
+    const ULONGLONG now = GetTickCount64();
+    AcquireSRWLockExclusive(&lock_);
+    bool take = true;
+    if (key == last_ && now - lastAt_ < 10000) take = false;
+    if (take && now - windowStart_ >= 60000) {
+      windowStart_ = now;
+      inWindow_ = 0;
+    }
+    if (take && inWindow_ >= 30) take = false;
+    if (take) {
+      ++inWindow_;
+      last_ = key;
+      lastAt_ = now;
+    }
+    ReleaseSRWLockExclusive(&lock_);
+    return take;
+  }
+
+ private:
+  SRWLOCK lock_ = SRWLOCK_INIT;
+  std::string last_;
+  ULONGLONG lastAt_ = 0, windowStart_ = 0;
+  int inWindow_ = 0;
+};
+
+void LogBlock(const qv::Context& c, const qv::Verdict& v) {
+  static LogLimiter* limiter = new LogLimiter;  // never freed, as the state
+  std::string line = qv::BlockLog::FormatLine(c.now, c.programPath, v, c.remote);
+  // The time stands first; the rest says which block it is.
+  const size_t tab = line.find('\t');
+  if (!limiter->Take(tab == std::string::npos ? line : line.substr(tab))) return;
+  const std::string folder = LogFolder();
+  if (folder.empty()) return;
+  const std::string path = folder + "\\" + qv::BlockLog::FileName(c.now);
+  // Adding only: the folder's rights let users add lines, not change them.
+  auto open = [&path] {
+    return CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  };
+  HANDLE f = open();
+  if (f == INVALID_HANDLE_VALUE && GetLastError() == ERROR_PATH_NOT_FOUND) {
+    // Before the control program has made it: the folder as the system gives it.
+    CreateDirectoryA(folder.substr(0, folder.find_last_of('\\')).c_str(), nullptr);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    f = open();
+  }
+  if (f == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  WriteFile(f, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+  CloseHandle(f);
+}
+
 bool ToAddress(const sockaddr* sa, int len, qv::Address* out) {
   if (!sa) return false;
   if (sa->sa_family == AF_INET && len >= static_cast<int>(sizeof(sockaddr_in))) {
@@ -253,6 +322,7 @@ Answer Decide(Proto proto, const sockaddr* remote, int remoteLength, const uint8
     static const std::string* program = new std::string(ProgramPath());
     qv::Context c;
     c.programPath = program->c_str();
+    c.programPathLength = program->size();
     SYSTEMTIME t;
     GetLocalTime(&t);
     c.now.weekday = t.wDayOfWeek;
@@ -271,6 +341,7 @@ Answer Decide(Proto proto, const sockaddr* remote, int remoteLength, const uint8
     qv::Verdict v = engine->Decide(c);
     if (!v.block) return answer;
     answer.block = true;
+    if (engine->LogEnabled()) LogBlock(c, v);
     if (v.isHttp) {
       answer.page = qv::Engine::BlockPage(v);
       answer.http = !answer.page.empty();
