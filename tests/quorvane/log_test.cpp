@@ -5,21 +5,11 @@
 #include <fstream>
 #include <sstream>
 
-#include "testhost.h"
+#include "traffic.h"
 
 using namespace qvtest;
 
 namespace {
-
-Host& LogHost() {
-  static Host* h = [] {
-    Host* x = new Host;
-    std::string err;
-    if (!x->Start(true, &err)) ADD_FAILURE() << err;
-    return x;
-  }();
-  return *h;
-}
 
 std::string TodaysLog() {
   char base[MAX_PATH] = {};
@@ -55,7 +45,7 @@ int ConnectOnce(Host& h, unsigned short port) {
 
 TEST(BlockLog, EachBlockIsOneLineAndALoopOfTheSameBlockOne) {
   Server server;
-  Host& h = LogHost();
+  Host& h = Layered();
   const std::string where = std::string(kRemoteHost) + ":" + std::to_string(server.port());
   const struct {
     const char* what;
@@ -65,11 +55,9 @@ TEST(BlockLog, EachBlockIsOneLineAndALoopOfTheSameBlockOne) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     const std::string exe = "quorvane_tests.exe";
-    ASSERT_TRUE(WriteSettings(SettingsWith(std::string("Enable log:") + (c.log ? "1" : "0") +
-                                           "\r\nTalk limit name:" + exe + "\r\n")));
-    // The library looks at the file at most once a second; the block itself
-    // may already stand from the case before.
-    Sleep(1100);
+    // The block itself may already stand from the case before.
+    UseSettings(SettingsWith(std::string("Enable log:") + (c.log ? "1" : "0") + "\r\nTalk limit name:" + exe +
+                             "\r\n"));
     int rc = 0;
     for (int i = 0; i < 60 && (rc = ConnectOnce(h, server.port())) != WSAECONNREFUSED; ++i) Sleep(100);
     ASSERT_EQ(rc, WSAECONNREFUSED);
@@ -86,7 +74,7 @@ TEST(BlockLog, EachBlockIsOneLineAndALoopOfTheSameBlockOne) {
     EXPECT_NE(line.find(exe), std::string::npos) << line;
     EXPECT_EQ(line.size() > 19 ? line.substr(19, 1) : "", "\t") << "time first: " << line;
   }
-  WriteSettings("");
+  UseSettings("");
 }
 
 }  // namespace

@@ -1,26 +1,16 @@
 // Traffic through Quorvane.dll over the test base provider, with no restriction set.
 #include <gtest/gtest.h>
 
-#include "testhost.h"
+#include "traffic.h"
 
 using namespace qvtest;
 
 namespace {
 
-Host& TheHost() {
-  static Host* h = [] {
-    Host* x = new Host;
-    std::string err;
-    if (!x->Start(true, &err)) ADD_FAILURE() << err;
-    return x;
-  }();
-  return *h;
-}
-
 TEST(Passthrough, BlockingConnectionCarriesDataBothWays) {
-  WriteSettings("");
+  UseSettings("");
   Server server;
-  Host& h = TheHost();
+  Host& h = Layered();
   int err = 0;
   SOCKET s = h.Socket(SOCK_STREAM, IPPROTO_TCP, &err);
   ASSERT_NE(s, INVALID_SOCKET) << err;

@@ -1,13 +1,15 @@
 // A base provider for the tests: every call is made on a real socket of the
 // platform. Addresses in 203.0.113.0/24 (a documentation range) are taken
 // to 127.0.0.1, so the layer above sees a remote host while the traffic
-// stays on the loopback interface.
+// stays on the loopback interface; their port 53 goes to the test's DNS
+// server (QV_TEST_DNS_PORT), where one is set.
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <ws2spi.h>
 #include <mswsock.h>
 #include <windows.h>
 
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -22,7 +24,11 @@ const sockaddr* Redirect(const sockaddr* name, int len, sockaddr_storage* store)
   const unsigned char* b = reinterpret_cast<const unsigned char*>(&in->sin_addr);
   if (b[0] != 203 || b[1] != 0 || b[2] != 113) return name;
   memcpy(store, name, sizeof(sockaddr_in));
-  reinterpret_cast<sockaddr_in*>(store)->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  sockaddr_in* out = reinterpret_cast<sockaddr_in*>(store);
+  out->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  char port[16];
+  DWORD n = GetEnvironmentVariableA("QV_TEST_DNS_PORT", port, sizeof port);
+  if (ntohs(out->sin_port) == 53 && n > 0 && n < sizeof port) out->sin_port = htons(static_cast<u_short>(atoi(port)));
   return reinterpret_cast<sockaddr*>(store);
 }
 

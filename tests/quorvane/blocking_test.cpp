@@ -1,0 +1,193 @@
+// Each restriction, as a program meets it through the layer: refused at
+// connect, denied at the first send or at a datagram, or the 403 page read
+// back for a plain HTTP request; and the same traffic passing where the
+// restriction is off or does not apply.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "traffic.h"
+
+using namespace qvtest;
+
+namespace {
+
+enum class Rule { kNone, kTime, kProgram, kChat, kContent };
+enum class Via { kTcp, kDns };  // connect and a first send; a datagram to port 53
+enum class Outcome { kPass, kRefused, kDenied, kPage };
+
+// GBK texts of the page's reason line.
+const char kAdultText[] = "\xbb\xc6\xc9\xab\xc4\xda\xc8\xdd\xcd\xf8\xd2\xb3";
+const char kFlashText[] = "Flash(\xb6\xaf\xbb\xad)";
+const char kVideoText[] = "\xd4\xda\xcf\xdf\xca\xd3\xd2\xf4\xc6\xb5";
+
+std::string Line(const std::string& s) { return s + "\r\n"; }
+
+std::string SettingsFor(Rule rule) {
+  switch (rule) {
+    case Rule::kNone:
+      return SettingsWith("");
+    case Rule::kTime: {
+      // Every day a one-second window twelve hours away from now.
+      SYSTEMTIME t;
+      GetLocalTime(&t);
+      char at[16];
+      snprintf(at, sizeof at, "%02d:00:00", (t.wHour + 12) % 24);
+      std::string lines = Line("Enable time limit:1");
+      for (const char* day : {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"})
+        lines += Line(std::string(day) + "StartTime:" + at) + Line(std::string(day) + "EndTime:" + at);
+      return SettingsWith(lines);
+    }
+    case Rule::kProgram:
+      return SettingsWith(Line("Enable program filter:1") + Line("Program filter type:0") +
+                          Line("program name:Test host") + Line("program path:" + ProgramPath()));
+    case Rule::kChat:
+      return SettingsWith(Line("Talk limit name:" + ProgramName()));
+    case Rule::kContent:
+      return SettingsWith(Line("Enable adult filter:1") + Line("Adult filter degree:1") +
+                          Line("Flash Window filter:1") + Line("Web Video filter:1"));
+  }
+  return std::string();
+}
+
+std::string Get(const std::string& target, const std::string& host, const std::string& headers = "") {
+  return "GET " + target + " HTTP/1.1\r\nHost: " + host + "\r\n" + headers + "\r\n";
+}
+
+struct BlockCase {
+  const char* name;
+  Rule rule;
+  Via via;
+  std::string bytes;
+  Outcome outcome;
+  const char* reasonText = nullptr;  // kPage: in the page
+  const char* host = nullptr;        // kPage: named in the page
+};
+
+std::ostream& operator<<(std::ostream& o, const BlockCase& c) { return o << c.name; }
+
+class BlockTest : public ::testing::TestWithParam<BlockCase> {};
+
+void ExpectTcp(const BlockCase& c) {
+  Server server;
+  Client client;
+  ASSERT_NE(client.get(), INVALID_SOCKET) << client.createError();
+  const int connectError = client.Connect(server.port());
+  if (c.outcome == Outcome::kRefused) {
+    EXPECT_EQ(connectError, WSAECONNREFUSED);
+    EXPECT_EQ(server.Connections(), 0);
+    return;
+  }
+  ASSERT_EQ(connectError, 0);
+  DWORD sent = 0;
+  const int sendError = client.Send(c.bytes, &sent);
+  int err = 0;
+  switch (c.outcome) {
+    case Outcome::kPass: {
+      ASSERT_EQ(sendError, 0);
+      EXPECT_EQ(sent, c.bytes.size());
+      EXPECT_EQ(client.Receive(c.bytes.size(), &err), c.bytes) << err;
+      break;
+    }
+    case Outcome::kDenied: {
+      EXPECT_EQ(sendError, WSAEACCES);
+      // The connection stays refused, whatever follows.
+      EXPECT_EQ(client.Send("GET / HTTP/1.1\r\nHost: www.example.com\r\n\r\n"), WSAEACCES);
+      EXPECT_EQ(client.Receive(1, &err), "");
+      break;
+    }
+    case Outcome::kPage: {
+      ASSERT_EQ(sendError, 0);
+      EXPECT_EQ(sent, c.bytes.size());  // as if the request had gone out
+      const std::string page = client.ReceiveToEnd(&err);
+      EXPECT_EQ(err, 0);
+      ASSERT_EQ(page.compare(0, 24, "HTTP/1.1 403 Forbidden\r\n"), 0) << page;
+      const size_t bodyAt = page.find("\r\n\r\n");
+      ASSERT_NE(bodyAt, std::string::npos);
+      const size_t lengthAt = page.find("Content-Length: ");
+      ASSERT_NE(lengthAt, std::string::npos);
+      EXPECT_EQ(std::stoul(page.substr(lengthAt + 16)), page.size() - bodyAt - 4);
+      EXPECT_NE(page.find("charset=GBK"), std::string::npos);
+      EXPECT_NE(page.find(c.reasonText), std::string::npos) << page;
+      EXPECT_NE(page.find(c.host), std::string::npos) << page;
+      // Once read, the connection has ended, and later requests read nothing.
+      EXPECT_EQ(client.Receive(1, &err), "");
+      EXPECT_EQ(err, 0);
+      break;
+    }
+    case Outcome::kRefused:
+      break;
+  }
+  if (c.outcome != Outcome::kPass) {
+    // The blocked request never reached the server.
+    Sleep(50);
+    EXPECT_EQ(server.Received(), "");
+  }
+}
+
+void ExpectDatagram(const BlockCase& c) {
+  DnsServer dns;
+  Client client(SOCK_DGRAM);
+  ASSERT_NE(client.get(), INVALID_SOCKET) << client.createError();
+  DWORD sent = 0;
+  const int err = client.SendTo(c.bytes, 53, &sent);
+  if (c.outcome == Outcome::kPass) {
+    ASSERT_EQ(err, 0);
+    EXPECT_EQ(sent, c.bytes.size());
+    EXPECT_TRUE(dns.Got(c.bytes));
+  } else {
+    EXPECT_EQ(err, WSAEACCES);
+    Sleep(100);
+    EXPECT_TRUE(dns.Received().empty());
+  }
+}
+
+TEST_P(BlockTest, AsTheProgramSeesIt) {
+  const BlockCase& c = GetParam();
+  UseSettings(SettingsFor(c.rule));
+  if (c.via == Via::kTcp) {
+    ExpectTcp(c);
+  } else {
+    ExpectDatagram(c);
+  }
+  long socks = 0, ops = 0;
+  LibraryCounts(&socks, &ops);
+  EXPECT_EQ(socks, 0);
+  EXPECT_EQ(ops, 0);
+}
+
+const std::string kHello = TlsHello("www.example.com");
+const std::string kPlain = Get("/", "www.example.com");
+const std::string kQuery = DnsQuery("www.example.com");
+
+// Cases with the same rule stand together: each change of the settings costs a second.
+INSTANTIATE_TEST_SUITE_P(Reasons, BlockTest, ::testing::Values(
+    BlockCase{"NoneAdultHost", Rule::kNone, Via::kTcp, Get("/", "www.beeg.com"), Outcome::kPass},
+    BlockCase{"NoneAdultQuery", Rule::kNone, Via::kDns, DnsQuery("www.beeg.com"), Outcome::kPass},
+    BlockCase{"NoneFlash", Rule::kNone, Via::kTcp, Get("/movie.swf", "www.example.com"), Outcome::kPass},
+    BlockCase{"TimeConnect", Rule::kTime, Via::kTcp, kHello, Outcome::kRefused},
+    BlockCase{"TimeDatagram", Rule::kTime, Via::kDns, kQuery, Outcome::kDenied},
+    BlockCase{"ProgramConnect", Rule::kProgram, Via::kTcp, kPlain, Outcome::kRefused},
+    BlockCase{"ProgramDatagram", Rule::kProgram, Via::kDns, kQuery, Outcome::kDenied},
+    BlockCase{"ChatConnect", Rule::kChat, Via::kTcp, kPlain, Outcome::kRefused},
+    BlockCase{"ChatDatagram", Rule::kChat, Via::kDns, kQuery, Outcome::kDenied},
+    BlockCase{"AdultQuery", Rule::kContent, Via::kDns, DnsQuery("www.beeg.com"), Outcome::kDenied},
+    BlockCase{"AdultQueryKeywords", Rule::kContent, Via::kDns, DnsQuery("nude-sex.example"), Outcome::kDenied},
+    BlockCase{"HarmlessQuery", Rule::kContent, Via::kDns, kQuery, Outcome::kPass},
+    BlockCase{"AdultServerName", Rule::kContent, Via::kTcp, TlsHello("www.beeg.com"), Outcome::kDenied},
+    BlockCase{"VideoServerName", Rule::kContent, Via::kTcp, TlsHello("www.youtube.com"), Outcome::kDenied},
+    BlockCase{"HarmlessServerName", Rule::kContent, Via::kTcp, kHello, Outcome::kPass},
+    BlockCase{"AdultHost", Rule::kContent, Via::kTcp, Get("/", "www.beeg.com"), Outcome::kPage, kAdultText,
+              "www.beeg.com"},
+    BlockCase{"AdultAddress", Rule::kContent, Via::kTcp, Get("/gallery/nude/naked.html", "www.example.com"),
+              Outcome::kPage, kAdultText, "www.example.com"},
+    BlockCase{"FlashPath", Rule::kContent, Via::kTcp, Get("/movie.swf", "www.example.com"), Outcome::kPage,
+              kFlashText, "www.example.com"},
+    BlockCase{"VideoAccept", Rule::kContent, Via::kTcp, Get("/m", "media.example", "Accept: video/*\r\n"),
+              Outcome::kPage, kVideoText, "media.example"},
+    BlockCase{"VideoPlaylist", Rule::kContent, Via::kTcp, Get("/live/index.m3u8?t=1", "media.example"),
+              Outcome::kPage, kVideoText, "media.example"},
+    BlockCase{"HarmlessRequest", Rule::kContent, Via::kTcp, kPlain, Outcome::kPass}),
+    [](const ::testing::TestParamInfo<BlockCase>& i) { return std::string(i.param.name); });
+
+}  // namespace
