@@ -20,15 +20,22 @@ Host& Layered() {
   return *h;
 }
 
-void UseSettings(const std::string& text) {
-  static std::string* current = nullptr;
-  if (current && *current == text) return;
+namespace {
+std::string* g_settings = nullptr;  // as last written; null: not yet
+}  // namespace
+
+void ChangeSettings(const std::string& text) {
   if (!WriteSettings(text)) {
     fprintf(stderr, "cannot write the settings\n");
     abort();
   }
-  if (!current) current = new std::string;
-  *current = text;
+  if (!g_settings) g_settings = new std::string;
+  *g_settings = text;
+}
+
+void UseSettings(const std::string& text) {
+  if (g_settings && *g_settings == text) return;
+  ChangeSettings(text);
   Sleep(1100);
 }
 
@@ -126,7 +133,8 @@ std::string Client::Receive(size_t n, int* err) {
   *err = 0;
   char buf[8192];
   while (got.size() < n) {
-    WSABUF b = {sizeof buf, buf};
+    const size_t want = n - got.size();
+    WSABUF b = {static_cast<ULONG>(want < sizeof buf ? want : sizeof buf), buf};
     DWORD count = 0, flags = 0;
     if (T().lpWSPRecv(s_, &b, 1, &count, &flags, nullptr, nullptr, nullptr, err) != 0) break;
     if (count == 0) break;

@@ -23,6 +23,8 @@ Host& Layered();
 // looks at the file at most once a second. The same text twice in a row is
 // written once.
 void UseSettings(const std::string& text);
+// Writes the settings and returns at once.
+void ChangeSettings(const std::string& text);
 
 // The test program's full path and its file name, as the library sees them.
 std::string ProgramPath();
