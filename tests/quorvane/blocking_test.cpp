@@ -44,8 +44,7 @@ std::string SettingsFor(Rule rule) {
     case Rule::kChat:
       return SettingsWith(Line("Talk limit name:" + ProgramName()));
     case Rule::kContent:
-      return SettingsWith(Line("Enable adult filter:1") + Line("Adult filter degree:1") +
-                          Line("Flash Window filter:1") + Line("Web Video filter:1"));
+      return ContentSettings();
   }
   return std::string();
 }

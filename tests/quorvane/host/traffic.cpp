@@ -39,6 +39,12 @@ void UseSettings(const std::string& text) {
   Sleep(1100);
 }
 
+std::string ContentSettings() {
+  return SettingsWith(
+      "Enable adult filter:1\r\nAdult filter degree:1\r\nOpen Window filter:1\r\n"
+      "Flash Window filter:1\r\nWeb Video filter:1\r\n");
+}
+
 std::string ProgramPath() {
   char path[MAX_PATH];
   DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);

@@ -26,6 +26,9 @@ void UseSettings(const std::string& text);
 // Writes the settings and returns at once.
 void ChangeSettings(const std::string& text);
 
+// Every content filter on: adult (degree 1), pop-up, Flash, video.
+std::string ContentSettings();
+
 // The test program's full path and its file name, as the library sees them.
 std::string ProgramPath();
 std::string ProgramName();
