@@ -264,11 +264,16 @@ Check CheckFirstSend(Sock* sk, const WSABUF* bufs, DWORD count) {
   if (sk->refused) return sk->pageMode ? Check::kPage : Check::kRefuse;
   if (InterlockedCompareExchange(&sk->inspected, 1, 0) != 0) return Check::kPass;
   try {
-    sockaddr_storage remote;
-    int len = GetRemote(sk, &remote);
     std::vector<uint8_t> store;
     size_t n = 0;
     const uint8_t* data = Gather(bufs, count, &store, &n);
+    if (n == 0 || !data) {
+      // A send of no bytes shows nothing: the next one still carries the first bytes.
+      InterlockedExchange(&sk->inspected, 0);
+      return Check::kPass;
+    }
+    sockaddr_storage remote;
+    int len = GetRemote(sk, &remote);
     quorvane::Answer a = quorvane::Decide(sk->proto, len ? reinterpret_cast<sockaddr*>(&remote) : nullptr,
                                           len, data, n);
     if (!a.block) return Check::kPass;

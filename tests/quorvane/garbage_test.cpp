@@ -145,4 +145,15 @@ INSTANTIATE_TEST_SUITE_P(Buffers, SplitFirstSendTest, ::testing::Values(
     SplitCase{"one byte each at first", {kBanned.substr(0, 1), kBanned.substr(1, 1), kBanned.substr(2)}, WSAEACCES},
     SplitCase{"harmless in three", {kHarmless.substr(0, 5), kHarmless.substr(5, 20), kHarmless.substr(25)}, 0}));
 
+// A send of no bytes shows nothing: the bytes that follow are still the first.
+TEST(Garbage, AnEmptySendDoesNotHideTheFirstBytes) {
+  UseSettings(ContentSettings());
+  Server server;
+  Client c;
+  ASSERT_EQ(c.Connect(server.port()), 0);
+  EXPECT_EQ(c.Send(""), 0);
+  EXPECT_EQ(c.SendParts({"", ""}), 0);
+  EXPECT_EQ(c.Send(kBanned), WSAEACCES);
+}
+
 }  // namespace
