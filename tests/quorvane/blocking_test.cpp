@@ -27,17 +27,8 @@ std::string SettingsFor(Rule rule) {
   switch (rule) {
     case Rule::kNone:
       return SettingsWith("");
-    case Rule::kTime: {
-      // Every day a one-second window twelve hours away from now.
-      SYSTEMTIME t;
-      GetLocalTime(&t);
-      char at[16];
-      snprintf(at, sizeof at, "%02d:00:00", (t.wHour + 12) % 24);
-      std::string lines = Line("Enable time limit:1");
-      for (const char* day : {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"})
-        lines += Line(std::string(day) + "StartTime:" + at) + Line(std::string(day) + "EndTime:" + at);
-      return SettingsWith(lines);
-    }
+    case Rule::kTime:
+      return OutsideTimeSettings();
     case Rule::kProgram:
       return SettingsWith(Line("Enable program filter:1") + Line("Program filter type:0") +
                           Line("program name:Test host") + Line("program path:" + ProgramPath()));

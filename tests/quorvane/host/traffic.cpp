@@ -45,6 +45,17 @@ std::string ContentSettings() {
       "Flash Window filter:1\r\nWeb Video filter:1\r\n");
 }
 
+std::string OutsideTimeSettings() {
+  SYSTEMTIME t;
+  GetLocalTime(&t);
+  char at[16];
+  snprintf(at, sizeof at, "%02d:00:00", (t.wHour + 12) % 24);
+  std::string lines = "Enable time limit:1\r\n";
+  for (const char* day : {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"})
+    lines += std::string(day) + "StartTime:" + at + "\r\n" + day + "EndTime:" + at + "\r\n";
+  return SettingsWith(lines);
+}
+
 std::string ProgramPath() {
   char path[MAX_PATH];
   DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);

@@ -29,6 +29,9 @@ void ChangeSettings(const std::string& text);
 // Every content filter on: adult (degree 1), pop-up, Flash, video.
 std::string ContentSettings();
 
+// The time limit on, every day's window twelve hours away from now.
+std::string OutsideTimeSettings();
+
 // The test program's full path and its file name, as the library sees them.
 std::string ProgramPath();
 std::string ProgramName();
