@@ -16,7 +16,7 @@ configure: setup
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 	@cmake -S src/quorvane -B $(BUILD)/x86 -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-i686.cmake -DCMAKE_BUILD_TYPE=Release -DMOSSGRAVE_WINERUN=$(abspath $(BUILD))/winerun.sh >/dev/null
-	@cmake --build $(BUILD)/x86 -j $(JOBS) --target Quorvane
+	@cmake --build $(BUILD)/x86 -j $(JOBS) --target Quorvane TestBase quorvane_tests
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure
