@@ -13,7 +13,9 @@ using namespace qvtest;
 namespace {
 
 enum class Rule { kNone, kTime, kProgram, kChat, kContent };
-enum class Via { kTcp, kDns };  // connect and a first send; a datagram to port 53
+// Connect and a first send; a datagram to port 53, with the address or on a
+// connected socket; a query over TCP to port 53.
+enum class Via { kTcp, kDns, kDnsConnected, kDnsTcp };
 enum class Outcome { kPass, kRefused, kDenied, kPage };
 
 // GBK texts of the page's reason line.
@@ -62,7 +64,10 @@ void ExpectTcp(const BlockCase& c) {
   Server server;
   Client client;
   ASSERT_NE(client.get(), INVALID_SOCKET) << client.createError();
-  const int connectError = client.Connect(server.port());
+  // The test base provider takes port 53 to the port named here.
+  if (c.via == Via::kDnsTcp) SetEnvironmentVariableA("QV_TEST_DNS_PORT", std::to_string(server.port()).c_str());
+  const int connectError = client.Connect(c.via == Via::kDnsTcp ? 53 : server.port());
+  SetEnvironmentVariableA("QV_TEST_DNS_PORT", nullptr);
   if (c.outcome == Outcome::kRefused) {
     EXPECT_EQ(connectError, WSAECONNREFUSED);
     EXPECT_EQ(server.Connections(), 0);
@@ -120,7 +125,13 @@ void ExpectDatagram(const BlockCase& c) {
   Client client(SOCK_DGRAM);
   ASSERT_NE(client.get(), INVALID_SOCKET) << client.createError();
   DWORD sent = 0;
-  const int err = client.SendTo(c.bytes, 53, &sent);
+  int err = 0;
+  if (c.via == Via::kDnsConnected) {
+    ASSERT_EQ(client.Connect(53), 0);
+    err = client.Send(c.bytes, &sent);
+  } else {
+    err = client.SendTo(c.bytes, 53, &sent);
+  }
   if (c.outcome == Outcome::kPass) {
     ASSERT_EQ(err, 0);
     EXPECT_EQ(sent, c.bytes.size());
@@ -135,7 +146,7 @@ void ExpectDatagram(const BlockCase& c) {
 TEST_P(BlockTest, AsTheProgramSeesIt) {
   const BlockCase& c = GetParam();
   UseSettings(SettingsFor(c.rule));
-  if (c.via == Via::kTcp) {
+  if (c.via == Via::kTcp || c.via == Via::kDnsTcp) {
     ExpectTcp(c);
   } else {
     ExpectDatagram(c);
@@ -149,6 +160,11 @@ TEST_P(BlockTest, AsTheProgramSeesIt) {
 const std::string kHello = TlsHello("www.example.com");
 const std::string kPlain = Get("/", "www.example.com");
 const std::string kQuery = DnsQuery("www.example.com");
+
+// A query over TCP: its length first.
+std::string OverTcp(const std::string& query) {
+  return std::string{static_cast<char>(query.size() >> 8), static_cast<char>(query.size() & 0xff)} + query;
+}
 
 // Cases with the same rule stand together: each change of the settings costs a second.
 INSTANTIATE_TEST_SUITE_P(Reasons, BlockTest, ::testing::Values(
@@ -164,6 +180,10 @@ INSTANTIATE_TEST_SUITE_P(Reasons, BlockTest, ::testing::Values(
     BlockCase{"AdultQuery", Rule::kContent, Via::kDns, DnsQuery("www.beeg.com"), Outcome::kDenied},
     BlockCase{"AdultQueryKeywords", Rule::kContent, Via::kDns, DnsQuery("nude-sex.example"), Outcome::kDenied},
     BlockCase{"HarmlessQuery", Rule::kContent, Via::kDns, kQuery, Outcome::kPass},
+    BlockCase{"AdultQueryConnected", Rule::kContent, Via::kDnsConnected, DnsQuery("www.beeg.com"), Outcome::kDenied},
+    BlockCase{"HarmlessQueryConnected", Rule::kContent, Via::kDnsConnected, kQuery, Outcome::kPass},
+    BlockCase{"AdultQueryOverTcp", Rule::kContent, Via::kDnsTcp, OverTcp(DnsQuery("www.beeg.com")), Outcome::kDenied},
+    BlockCase{"HarmlessQueryOverTcp", Rule::kContent, Via::kDnsTcp, OverTcp(kQuery), Outcome::kPass},
     BlockCase{"AdultServerName", Rule::kContent, Via::kTcp, TlsHello("www.beeg.com"), Outcome::kDenied},
     BlockCase{"VideoServerName", Rule::kContent, Via::kTcp, TlsHello("www.youtube.com"), Outcome::kDenied},
     BlockCase{"HarmlessServerName", Rule::kContent, Via::kTcp, kHello, Outcome::kPass},
