@@ -306,8 +306,13 @@ Server::~Server() {
   stop_ = true;
   closesocket(listen_);
   thread_.join();
-  std::lock_guard<std::mutex> l(mutex_);
-  for (auto& t : clients_) t.join();
+  // Not joined under the lock: a client's thread takes it for what it receives.
+  std::vector<std::thread> clients;
+  {
+    std::lock_guard<std::mutex> l(mutex_);
+    clients.swap(clients_);
+  }
+  for (auto& t : clients) t.join();
 }
 
 void Server::Serve(SOCKET c) {
@@ -356,24 +361,46 @@ struct Native {
 };
 }  // namespace
 
-bool WriteSettings(const std::string& text) {
+namespace {
+bool WriteFileBytes(const std::string& path, const std::string& bytes) {
+  HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return false;
+  DWORD w = 0;
+  BOOL ok = WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &w, nullptr);
+  CloseHandle(f);
+  return ok && w == bytes.size();
+}
+}  // namespace
+
+std::string Sealed(const std::string& text) {
+  std::string sealed;
+  if (!SealSettingsText(text.c_str(), &sealed)) return std::string();
+  return sealed;
+}
+
+bool WriteSettingsFiles(const std::string* mainBytes, const std::string* backupBytes) {
   char dir[MAX_PATH];
   GetSystemDirectoryA(dir, MAX_PATH);
   std::string main = std::string(dir) + "\\nf.cfg", backup = std::string(dir) + "\\drivers\\spinf.sys";
   Native native;
-  DeleteFileA(backup.c_str());
-  if (text.empty()) {
-    DeleteFileA(main.c_str());
-    return true;
+  bool ok = true;
+  if (backupBytes) {
+    ok = WriteFileBytes(backup, *backupBytes);
+  } else {
+    DeleteFileA(backup.c_str());
   }
-  std::string sealed;
-  if (!SealSettingsText(text.c_str(), &sealed)) return false;
-  HANDLE f = CreateFileA(main.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return false;
-  DWORD w = 0;
-  BOOL ok = WriteFile(f, sealed.data(), static_cast<DWORD>(sealed.size()), &w, nullptr);
-  CloseHandle(f);
-  return ok && w == sealed.size();
+  if (mainBytes) {
+    ok = WriteFileBytes(main, *mainBytes) && ok;
+  } else {
+    DeleteFileA(main.c_str());
+  }
+  return ok;
+}
+
+bool WriteSettings(const std::string& text) {
+  if (text.empty()) return WriteSettingsFiles(nullptr, nullptr);
+  std::string sealed = Sealed(text);
+  return !sealed.empty() && WriteSettingsFiles(&sealed, nullptr);
 }
 
 std::string SettingsWith(const std::string& lines) { return lines + BuildDefaultSettingsText(); }

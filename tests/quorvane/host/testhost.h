@@ -36,6 +36,8 @@ class Host {
   static long OpenHandles();
 
   bool layered() const { return layered_; }
+  // The record a program's socket of this type was made for.
+  const WSAPROTOCOL_INFOW& Chain(int type) const { return type == SOCK_STREAM ? tcpChain_ : udpChain_; }
 
  private:
   bool layered_ = false;
@@ -70,6 +72,10 @@ class Server {
 // Writes the settings text, sealed, as the control program does (main file
 // only; the backup is removed). Empty: both files removed.
 bool WriteSettings(const std::string& text);
+// The stored form of a settings text, sealed as the control program seals it.
+std::string Sealed(const std::string& text);
+// The main and the backup file with these bytes; null: the file removed.
+bool WriteSettingsFiles(const std::string* mainBytes, const std::string* backupBytes);
 // The default text with the given lines put in front (the first occurrence of a key counts).
 std::string SettingsWith(const std::string& lines);
 

@@ -20,11 +20,13 @@ namespace qvtest {
 Host& Layered();
 
 // Writes the settings and waits until the library must have seen them: it
-// looks at the file at most once a second. The same text twice in a row is
-// written once.
+// looks at the file at most once a second. A text already written is not
+// written again, but still waited for.
 void UseSettings(const std::string& text);
 // Writes the settings and returns at once.
 void ChangeSettings(const std::string& text);
+// UseSettings with the stored bytes of both files given (null: removed).
+void UseSettingsFiles(const std::string* mainBytes, const std::string* backupBytes);
 
 // Every content filter on: adult (degree 1), pop-up, Flash, video.
 std::string ContentSettings();
