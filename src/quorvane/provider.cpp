@@ -69,11 +69,20 @@ struct Sock {
   volatile LONG refused = 0;     // blocked: every further send fails
   volatile LONG port = 0;        // 0 untried, 1 on our completion port, 2 refused
   volatile LONG pageMode = 0;    // receives answer the block page, then the end
-  SRWLOCK lock = SRWLOCK_INIT;   // guards remote and page
+  SRWLOCK lock = SRWLOCK_INIT;   // guards remote, page and the event choices
   sockaddr_storage remote = {};
   int remoteLength = 0;
   std::string page;
   size_t pageOffset = 0;
+  // What the program asked to be told of (WSPEventSelect, WSPAsyncSelect):
+  // the next provider never sees the page, so we tell of it ourselves.
+  WSAEVENT selectEvent = nullptr;
+  LONG selectMask = 0;
+  bool selectCloseTold = false;
+  HWND asyncWindow = nullptr;
+  UINT asyncMessage = 0;
+  LONG asyncMask = 0;
+  bool asyncCloseTold = false;
 };
 typedef std::shared_ptr<Sock> SockPtr;
 
@@ -253,6 +262,8 @@ const uint8_t* Gather(const WSABUF* bufs, DWORD count, std::vector<uint8_t>* sto
 
 enum class Check { kPass, kRefuse, kPage };
 
+void TellPage(Sock* sk);
+
 void CutOff(Sock* sk) {
   int err = 0;
   InterlockedExchange(&sk->refused, 1);
@@ -284,6 +295,7 @@ Check CheckFirstSend(Sock* sk, const WSABUF* bufs, DWORD count) {
       ReleaseSRWLockExclusive(&sk->lock);
       InterlockedExchange(&sk->pageMode, 1);
       CutOff(sk);
+      TellPage(sk);
       return Check::kPage;
     }
     CutOff(sk);
@@ -333,6 +345,47 @@ DWORD ReadPage(Sock* sk, WSABUF* bufs, DWORD count) {
   }
   ReleaseSRWLockExclusive(&sk->lock);
   return done;
+}
+
+// Tells a program that waits for network events of the page: readable while
+// some of it is left, then closed, once.
+void TellPage(Sock* sk) {
+  Globals& g = G();
+  AcquireSRWLockExclusive(&sk->lock);
+  const bool left = sk->pageOffset < sk->page.size();
+  WSAEVENT event = nullptr;
+  if (sk->selectEvent && (sk->selectMask & (left ? FD_READ : FD_CLOSE)) && (left || !sk->selectCloseTold))
+    event = sk->selectEvent;
+  HWND window = nullptr;
+  UINT message = sk->asyncMessage;
+  LPARAM what = 0;
+  if (sk->asyncWindow && left && (sk->asyncMask & FD_READ)) {
+    window = sk->asyncWindow;
+    what = WSAMAKESELECTREPLY(FD_READ, 0);
+  } else if (sk->asyncWindow && !left && (sk->asyncMask & FD_CLOSE) && !sk->asyncCloseTold) {
+    window = sk->asyncWindow;
+    what = WSAMAKESELECTREPLY(FD_CLOSE, 0);
+    sk->asyncCloseTold = true;
+  }
+  ReleaseSRWLockExclusive(&sk->lock);
+  int err = 0;
+  if (event && g.upcalls.lpWPUSetEvent) g.upcalls.lpWPUSetEvent(event, &err);
+  if (window && g.upcalls.lpWPUPostMessage)
+    g.upcalls.lpWPUPostMessage(window, message, static_cast<WPARAM>(sk->self), what);
+}
+
+// The page's part of WSPEnumNetworkEvents.
+LONG PageEvents(Sock* sk) {
+  AcquireSRWLockExclusive(&sk->lock);
+  LONG events = 0;
+  if (sk->pageOffset < sk->page.size()) {
+    events = sk->selectMask & FD_READ;
+  } else if (!sk->selectCloseTold && (sk->selectMask & FD_CLOSE)) {
+    events = FD_CLOSE;
+    sk->selectCloseTold = true;
+  }
+  ReleaseSRWLockExclusive(&sk->lock);
+  return events;
 }
 
 // ---- overlapped completion ----
@@ -712,6 +765,7 @@ int WSPAPI QvRecv(SOCKET s, LPWSABUF bufs, DWORD count, LPDWORD got, LPDWORD fla
   LOOKUP(s)
   if (sk->pageMode) {
     DWORD n = ReadPage(sk.get(), bufs, count);
+    TellPage(sk.get());
     if (flags) *flags = 0;
     if (ov) return CompleteNow(sk, ov, routine, thread, n, lpErrno);
     if (got) *got = n;
@@ -734,6 +788,7 @@ int WSPAPI QvRecvFrom(SOCKET s, LPWSABUF bufs, DWORD count, LPDWORD got, LPDWORD
   LOOKUP(s)
   if (sk->pageMode) {
     DWORD n = ReadPage(sk.get(), bufs, count);
+    TellPage(sk.get());
     if (flags) *flags = 0;
     if (ov) return CompleteNow(sk, ov, routine, thread, n, lpErrno);
     if (got) *got = n;
@@ -1134,7 +1189,18 @@ int WSPAPI QvAsyncSelect(SOCKET s, HWND hwnd, unsigned int msg, LONG events, LPI
   GUARDED_BEGIN
   LOOKUP(s)
   // The next provider posts with its own handle; our WPUPostMessage puts ours in.
-  return sk->next->table.lpWSPAsyncSelect(sk->lower, hwnd, msg, events, lpErrno);
+  int rc = sk->next->table.lpWSPAsyncSelect(sk->lower, hwnd, msg, events, lpErrno);
+  if (rc == 0) {
+    AcquireSRWLockExclusive(&sk->lock);
+    sk->asyncWindow = events ? hwnd : nullptr;
+    sk->asyncMessage = msg;
+    sk->asyncMask = events;
+    sk->selectEvent = nullptr;
+    sk->selectMask = 0;
+    ReleaseSRWLockExclusive(&sk->lock);
+    if (sk->pageMode) TellPage(sk.get());
+  }
+  return rc;
   GUARDED_END(SOCKET_ERROR)
 }
 
@@ -1194,14 +1260,34 @@ int WSPAPI QvDuplicateSocket(SOCKET s, DWORD pid, LPWSAPROTOCOL_INFOW info, LPIN
 int WSPAPI QvEnumNetworkEvents(SOCKET s, WSAEVENT event, LPWSANETWORKEVENTS events, LPINT lpErrno) {
   GUARDED_BEGIN
   LOOKUP(s)
-  return sk->next->table.lpWSPEnumNetworkEvents(sk->lower, event, events, lpErrno);
+  int rc = sk->next->table.lpWSPEnumNetworkEvents(sk->lower, event, events, lpErrno);
+  if (rc == 0 && events && sk->pageMode) {
+    // What the next provider says of its cut-off connection is not what the program sees.
+    events->lNetworkEvents &= ~(FD_READ | FD_CLOSE);
+    LONG mine = PageEvents(sk.get());
+    events->lNetworkEvents |= mine;
+    if (mine & FD_READ) events->iErrorCode[FD_READ_BIT] = 0;
+    if (mine & FD_CLOSE) events->iErrorCode[FD_CLOSE_BIT] = 0;
+  }
+  return rc;
   GUARDED_END(SOCKET_ERROR)
 }
 
 int WSPAPI QvEventSelect(SOCKET s, WSAEVENT event, LONG events, LPINT lpErrno) {
   GUARDED_BEGIN
   LOOKUP(s)
-  return sk->next->table.lpWSPEventSelect(sk->lower, event, events, lpErrno);
+  int rc = sk->next->table.lpWSPEventSelect(sk->lower, event, events, lpErrno);
+  if (rc == 0) {
+    // One choice replaces the other, as the platform keeps them.
+    AcquireSRWLockExclusive(&sk->lock);
+    sk->selectEvent = events ? event : nullptr;
+    sk->selectMask = events;
+    sk->asyncWindow = nullptr;
+    sk->asyncMask = 0;
+    ReleaseSRWLockExclusive(&sk->lock);
+    if (sk->pageMode) TellPage(sk.get());
+  }
+  return rc;
   GUARDED_END(SOCKET_ERROR)
 }
 
@@ -1382,7 +1468,15 @@ int WSPAPI QvSelect(int nfds, fd_set* readfds, fd_set* writefds, fd_set* exceptf
 // The next provider's posted messages name its own socket; the program knows ours.
 BOOL WSPAPI QvPostMessage(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
   SOCKET self = SelfOfLower(static_cast<SOCKET>(wparam));
-  if (self != INVALID_SOCKET) wparam = static_cast<WPARAM>(self);
+  if (self != INVALID_SOCKET) {
+    wparam = static_cast<WPARAM>(self);
+    // A connection that answers the block page tells of its reading and end itself.
+    const LONG event = WSAGETSELECTEVENT(lparam);
+    if ((event == FD_READ || event == FD_CLOSE)) {
+      SockPtr sk = Find(self);
+      if (sk && sk->pageMode) return TRUE;
+    }
+  }
   LPWPUPOSTMESSAGE post = G().upcalls.lpWPUPostMessage;
   return post ? post(hwnd, msg, wparam, lparam) : FALSE;
 }

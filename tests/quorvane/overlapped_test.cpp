@@ -92,7 +92,9 @@ class Overlapped {
     }
     DWORD bytes = 0;
     if (!c_.T().lpWSPGetOverlappedResult(c_.get(), &ov_, &bytes, FALSE, &flags, &err)) return error_ = err, -1;
-    if (how_ == Notify::kRoutine) EXPECT_EQ(g_routineBytes, bytes);
+    if (how_ == Notify::kRoutine) {
+      EXPECT_EQ(g_routineBytes, bytes);
+    }
     error_ = 0;
     return static_cast<long>(bytes);
   }
@@ -298,5 +300,92 @@ INSTANTIATE_TEST_SUITE_P(Cases, ConnectExTest, ::testing::Values(
     ConnectExCase{"BannedRequest", false, "GET / HTTP/1.1\r\nHost: www.beeg.com\r\n\r\n", WSAEACCES},
     ConnectExCase{"OutsideTime", true, TlsHello("www.example.com"), WSAECONNREFUSED}),
     [](const ::testing::TestParamInfo<ConnectExCase>& i) { return std::string(i.param.name); });
+
+// Programs that wait for network events learn of an answer, the block page included.
+struct EventCase {
+  const char* name;
+  std::string request;
+  bool page;
+};
+
+std::ostream& operator<<(std::ostream& o, const EventCase& c) { return o << c.name; }
+
+class EventSelectTest : public ::testing::TestWithParam<EventCase> {};
+
+TEST_P(EventSelectTest, TheAnswerIsSignalled) {
+  UseSettings(ContentSettings());
+  Server server;
+  Client c;
+  ASSERT_EQ(c.Connect(server.port()), 0);
+  WSAEVENT event = WSACreateEvent();
+  int err = 0;
+  ASSERT_EQ(c.T().lpWSPEventSelect(c.get(), event, FD_READ | FD_CLOSE, &err), 0) << err;
+  ASSERT_EQ(c.Send(GetParam().request), 0);
+  std::string got;
+  char buf[1024];
+  for (int rounds = 0; rounds < 20; ++rounds) {
+    ASSERT_EQ(WaitForSingleObject(event, 5000), WAIT_OBJECT_0) << "after " << got.size() << " bytes";
+    WSANETWORKEVENTS ne = {};
+    ASSERT_EQ(c.T().lpWSPEnumNetworkEvents(c.get(), event, &ne, &err), 0) << err;
+    if (ne.lNetworkEvents & FD_READ) {
+      WSABUF b = {sizeof buf, buf};
+      DWORD n = 0, flags = 0;
+      if (c.T().lpWSPRecv(c.get(), &b, 1, &n, &flags, nullptr, nullptr, nullptr, &err) == 0) got.append(buf, n);
+    }
+    if (GetParam().page ? got.find("</html>") != std::string::npos : got.size() >= GetParam().request.size()) break;
+  }
+  if (GetParam().page) {
+    EXPECT_EQ(got.compare(0, 13, "HTTP/1.1 403 "), 0) << got;
+  } else {
+    EXPECT_EQ(got, GetParam().request);
+  }
+  WSACloseEvent(event);
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, EventSelectTest, ::testing::Values(
+    EventCase{"Echo", "GET / HTTP/1.1\r\nHost: www.example.com\r\n\r\n", false},
+    EventCase{"BlockPage", "GET / HTTP/1.1\r\nHost: www.beeg.com\r\n\r\n", true}),
+    [](const ::testing::TestParamInfo<EventCase>& i) { return std::string(i.param.name); });
+
+// A program that is told by window messages reads the page in small parts,
+// each announced, and then hears of the end.
+TEST(AsyncSelect, ThePageIsAnnouncedPartByPartThenTheEnd) {
+  UseSettings(ContentSettings());
+  Server server;
+  Client c;
+  ASSERT_EQ(c.Connect(server.port()), 0);
+  HWND window = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  ASSERT_NE(window, nullptr);
+  const UINT kMessage = WM_APP + 5;
+  int err = 0;
+  ASSERT_EQ(c.T().lpWSPAsyncSelect(c.get(), window, kMessage, FD_READ | FD_CLOSE, &err), 0) << err;
+  ASSERT_EQ(c.Send("GET /clip.mp4 HTTP/1.1\r\nHost: www.example.com\r\n\r\n"), 0);
+  std::string page;
+  int reads = 0, closes = 0;
+  for (ULONGLONG start = GetTickCount64(); closes == 0 && GetTickCount64() - start < 5000;) {
+    MSG m;
+    if (!PeekMessageA(&m, window, kMessage, kMessage, PM_REMOVE)) {
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+      continue;
+    }
+    if (static_cast<SOCKET>(m.wParam) != c.get()) continue;  // the base provider's own handle
+    const LONG event = WSAGETSELECTEVENT(m.lParam);
+    if (event == FD_READ) {
+      ++reads;
+      char buf[100];
+      WSABUF b = {sizeof buf, buf};
+      DWORD n = 0, flags = 0;
+      ASSERT_EQ(c.T().lpWSPRecv(c.get(), &b, 1, &n, &flags, nullptr, nullptr, nullptr, &err), 0) << err;
+      page.append(buf, n);
+    } else if (event == FD_CLOSE) {
+      ++closes;
+    }
+  }
+  EXPECT_EQ(closes, 1);
+  EXPECT_EQ(page.compare(0, 13, "HTTP/1.1 403 "), 0) << page;
+  EXPECT_NE(page.find("</html>"), std::string::npos);
+  EXPECT_GT(reads, 1);
+  DestroyWindow(window);
+}
 
 }  // namespace
