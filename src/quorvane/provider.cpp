@@ -332,17 +332,22 @@ DWORD SumLength(const WSABUF* bufs, DWORD count) {
   return total;
 }
 
-// Copies the rest of the block page into the buffers; 0 bytes once it is all read.
-DWORD ReadPage(Sock* sk, WSABUF* bufs, DWORD count) {
+// Copies the rest of the block page into the buffers; 0 bytes once it is all
+// read. A peek leaves it to be read again.
+DWORD ReadPage(Sock* sk, WSABUF* bufs, DWORD count, LPDWORD flags) {
+  const bool peek = flags && (*flags & MSG_PEEK);
+  if (flags) *flags = 0;
   DWORD done = 0;
   AcquireSRWLockExclusive(&sk->lock);
-  for (DWORD i = 0; bufs && i < count && sk->pageOffset < sk->page.size(); ++i) {
-    size_t take = sk->page.size() - sk->pageOffset;
+  size_t at = sk->pageOffset;
+  for (DWORD i = 0; bufs && i < count && at < sk->page.size(); ++i) {
+    size_t take = sk->page.size() - at;
     if (take > bufs[i].len) take = bufs[i].len;
-    if (take) memcpy(bufs[i].buf, sk->page.data() + sk->pageOffset, take);
-    sk->pageOffset += take;
+    if (take) memcpy(bufs[i].buf, sk->page.data() + at, take);
+    at += take;
     done += static_cast<DWORD>(take);
   }
+  if (!peek) sk->pageOffset = at;
   ReleaseSRWLockExclusive(&sk->lock);
   return done;
 }
@@ -764,9 +769,8 @@ int WSPAPI QvRecv(SOCKET s, LPWSABUF bufs, DWORD count, LPDWORD got, LPDWORD fla
   GUARDED_BEGIN
   LOOKUP(s)
   if (sk->pageMode) {
-    DWORD n = ReadPage(sk.get(), bufs, count);
+    DWORD n = ReadPage(sk.get(), bufs, count, flags);
     TellPage(sk.get());
-    if (flags) *flags = 0;
     if (ov) return CompleteNow(sk, ov, routine, thread, n, lpErrno);
     if (got) *got = n;
     return 0;
@@ -787,9 +791,8 @@ int WSPAPI QvRecvFrom(SOCKET s, LPWSABUF bufs, DWORD count, LPDWORD got, LPDWORD
   GUARDED_BEGIN
   LOOKUP(s)
   if (sk->pageMode) {
-    DWORD n = ReadPage(sk.get(), bufs, count);
+    DWORD n = ReadPage(sk.get(), bufs, count, flags);
     TellPage(sk.get());
-    if (flags) *flags = 0;
     if (ov) return CompleteNow(sk, ov, routine, thread, n, lpErrno);
     if (got) *got = n;
     return 0;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "traffic.h"
 
@@ -199,5 +200,79 @@ INSTANTIATE_TEST_SUITE_P(Reasons, BlockTest, ::testing::Values(
               Outcome::kPage, kVideoText, "media.example"},
     BlockCase{"HarmlessRequest", Rule::kContent, Via::kTcp, kPlain, Outcome::kPass}),
     [](const ::testing::TestParamInfo<BlockCase>& i) { return std::string(i.param.name); });
+
+// However the program reads the page, it reads the same bytes, once.
+struct ReadCase {
+  const char* name;
+  std::vector<ULONG> buffers;  // sizes of the buffers of each receive
+  bool peekFirst;              // a peek before each receive
+  bool from;                   // WSPRecvFrom rather than WSPRecv
+};
+
+std::ostream& operator<<(std::ostream& o, const ReadCase& c) { return o << c.name; }
+
+class PageReadTest : public ::testing::TestWithParam<ReadCase> {};
+
+std::string BlockedRequest() { return Get("/", "www.beeg.com"); }
+
+TEST_P(PageReadTest, SameBytesOnce) {
+  UseSettings(ContentSettings());
+  Server server;
+  std::string whole;
+  {
+    Client c;
+    ASSERT_EQ(c.Connect(server.port()), 0);
+    ASSERT_EQ(c.Send(BlockedRequest()), 0);
+    int err = 0;
+    whole = c.ReceiveToEnd(&err);
+    ASSERT_EQ(whole.compare(0, 13, "HTTP/1.1 403 "), 0);
+  }
+  const ReadCase& k = GetParam();
+  Client c;
+  ASSERT_EQ(c.Connect(server.port()), 0);
+  ASSERT_EQ(c.Send(BlockedRequest()), 0);
+  std::string got;
+  for (int calls = 0; calls < 100000; ++calls) {
+    std::vector<std::string> store;
+    std::vector<WSABUF> bufs;
+    for (ULONG size : k.buffers) store.emplace_back(size, '\0');
+    for (std::string& b : store) bufs.push_back(WSABUF{static_cast<ULONG>(b.size()), &b[0]});
+    auto receive = [&](DWORD flags, DWORD* n) {
+      int err = 0;
+      sockaddr_in from = {};
+      int fromLength = sizeof from;
+      int rc = k.from ? c.T().lpWSPRecvFrom(c.get(), bufs.data(), static_cast<DWORD>(bufs.size()), n, &flags,
+                                            reinterpret_cast<sockaddr*>(&from), &fromLength, nullptr, nullptr,
+                                            nullptr, &err)
+                      : c.T().lpWSPRecv(c.get(), bufs.data(), static_cast<DWORD>(bufs.size()), n, &flags, nullptr,
+                                        nullptr, nullptr, &err);
+      return rc == 0 ? 0 : err;
+    };
+    DWORD n = 0;
+    std::string peeked;
+    if (k.peekFirst) {
+      ASSERT_EQ(receive(MSG_PEEK, &n), 0);
+      for (size_t i = 0; i < store.size() && peeked.size() < n; ++i)
+        peeked += store[i].substr(0, n - peeked.size());
+    }
+    ASSERT_EQ(receive(0, &n), 0);
+    std::string part;
+    for (size_t i = 0; i < store.size() && part.size() < n; ++i) part += store[i].substr(0, n - part.size());
+    if (k.peekFirst) {
+      EXPECT_EQ(peeked, part);
+    }
+    if (n == 0) break;
+    got += part;
+  }
+  EXPECT_TRUE(got == whole) << got.size() << " of " << whole.size() << " bytes";
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, PageReadTest, ::testing::Values(
+    ReadCase{"OneByteAtATime", {1}, false, false},
+    ReadCase{"SeveralBuffers", {7, 0, 50}, false, false},
+    ReadCase{"PeekThenRead", {64}, true, false},
+    ReadCase{"PeekThenReadSeveralBuffers", {3, 100}, true, false},
+    ReadCase{"ReceiveFrom", {200}, false, true}),
+    [](const ::testing::TestParamInfo<ReadCase>& i) { return std::string(i.param.name); });
 
 }  // namespace
