@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <ws2tcpip.h>
 
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -141,7 +142,9 @@ struct State {
   SRWLOCK loadLock = SRWLOCK_INIT;    // held while a new engine is built
   std::shared_ptr<qv::Engine> engine;
   volatile LONG refreshing = 0;
-  ULONGLONG lastCheck = 0;
+  // Read by every caller without a lock: atomic, also in 32-bit code.
+  std::atomic<ULONGLONG> lastCheck{0};
+  std::atomic<bool> loaded{false};
   FileSig mainSig, backupSig;
   std::string program;
   qv::Environment env;
@@ -187,12 +190,13 @@ void Reload(State& s) {
   s.mainSig = mainSig;
   s.backupSig = backupSig;
   ReleaseSRWLockExclusive(&s.lock);
+  s.loaded = true;
 }
 
 std::shared_ptr<qv::Engine> CurrentEngine() {
   State& s = TheState();
   ULONGLONG now = GetTickCount64();
-  if ((now - s.lastCheck >= 1000 || !s.engine) && InterlockedCompareExchange(&s.refreshing, 1, 0) == 0) {
+  if ((now - s.lastCheck >= 1000 || !s.loaded) && InterlockedCompareExchange(&s.refreshing, 1, 0) == 0) {
     AcquireSRWLockExclusive(&s.loadLock);
     try {
       s.lastCheck = now;
