@@ -42,6 +42,7 @@ const GUID kSendMsgGuid = WSAID_WSASENDMSG;
 const GUID kGetAcceptExSockaddrsGuid = WSAID_GETACCEPTEXSOCKADDRS;
 
 constexpr size_t kInspectBytes = 16384;  // as much as the engine looks at
+constexpr int kFirstSends = 64;          // sends gathered at most for a request cut short
 
 // One started chain: the next provider and what we learnt of it.
 struct Next {
@@ -65,7 +66,7 @@ struct Sock {
   Proto proto = Proto::kTcp;
   bool stream = false;
   volatile LONG refs = 1;        // the open handle plus each outstanding operation
-  volatile LONG inspected = 0;   // the first bytes of the connection were looked at
+  volatile LONG inspected = 0;   // 0 not yet judged, 2 being judged, 1 judged
   volatile LONG refused = 0;     // blocked: every further send fails
   volatile LONG port = 0;        // 0 untried, 1 on our completion port, 2 refused
   volatile LONG pageMode = 0;    // receives answer the block page, then the end
@@ -74,6 +75,10 @@ struct Sock {
   int remoteLength = 0;
   std::string page;
   size_t pageOffset = 0;
+  // The first bytes so far, while they are a request or hello cut short;
+  // emptied once the connection is judged.
+  std::string first;
+  int firstSends = 0;
   // What the program asked to be told of (WSPEventSelect, WSPAsyncSelect):
   // the next provider never sees the page, so we tell of it ourselves.
   WSAEVENT selectEvent = nullptr;
@@ -270,39 +275,82 @@ void CutOff(Sock* sk) {
   sk->next->table.lpWSPShutdown(sk->lower, SD_BOTH, &err);
 }
 
-// The first bytes of a TCP connection; later sends pass unless it was refused.
+// Whether the first bytes of a connection are an HTTP request or a TLS
+// record cut short, so that the next send is to be judged with them.
+bool CutShort(const uint8_t* p, size_t n) {
+  if (n == 0) return false;
+  if (p[0] == 22) {  // a TLS handshake record: its length is in its header
+    if (n < 5) return true;
+    return n < 5 + ((static_cast<size_t>(p[3]) << 8) | p[4]);
+  }
+  // An HTTP request: a method of capital letters and a space, and no blank line yet.
+  size_t i = 0;
+  while (i < n && i < 16 && p[i] >= 'A' && p[i] <= 'Z') ++i;
+  if (i == 0 || i == 16 || (i < n && p[i] != ' ')) return false;
+  for (size_t k = 0; k + 3 < n; ++k)
+    if (p[k] == '\r' && p[k + 1] == '\n' && p[k + 2] == '\r' && p[k + 3] == '\n') return false;
+  return true;
+}
+
+// The first bytes of a TCP connection: judged with those of earlier sends
+// while they are cut short; later sends pass unless it was refused.
 Check CheckFirstSend(Sock* sk, const WSABUF* bufs, DWORD count) {
   if (sk->refused) return sk->pageMode ? Check::kPage : Check::kRefuse;
-  if (InterlockedCompareExchange(&sk->inspected, 1, 0) != 0) return Check::kPass;
+  if (InterlockedCompareExchange(&sk->inspected, 2, 0) != 0) return Check::kPass;
+  LONG after = 1;  // judged, unless the bytes are cut short
+  Check result = Check::kPass;
   try {
     std::vector<uint8_t> store;
     size_t n = 0;
     const uint8_t* data = Gather(bufs, count, &store, &n);
+    std::string first;
+    AcquireSRWLockExclusive(&sk->lock);
+    first.swap(sk->first);
+    const int sends = ++sk->firstSends;
+    ReleaseSRWLockExclusive(&sk->lock);
+    if (!first.empty() && data && n) {
+      size_t take = n < kInspectBytes - first.size() ? n : kInspectBytes - first.size();
+      first.append(reinterpret_cast<const char*>(data), take);
+      data = reinterpret_cast<const uint8_t*>(first.data());
+      n = first.size();
+    } else if (!first.empty()) {
+      data = reinterpret_cast<const uint8_t*>(first.data());
+      n = first.size();
+    }
     if (n == 0 || !data) {
       // A send of no bytes shows nothing: the next one still carries the first bytes.
-      InterlockedExchange(&sk->inspected, 0);
-      return Check::kPass;
+      after = 0;
+    } else {
+      sockaddr_storage remote;
+      int len = GetRemote(sk, &remote);
+      quorvane::Answer a =
+          quorvane::Decide(sk->proto, len ? reinterpret_cast<sockaddr*>(&remote) : nullptr, len, data, n);
+      if (a.block && a.http) {
+        AcquireSRWLockExclusive(&sk->lock);
+        sk->page.swap(a.page);
+        sk->pageOffset = 0;
+        ReleaseSRWLockExclusive(&sk->lock);
+        InterlockedExchange(&sk->pageMode, 1);
+        CutOff(sk);
+        TellPage(sk);
+        result = Check::kPage;
+      } else if (a.block) {
+        CutOff(sk);
+        result = Check::kRefuse;
+      } else if (n < kInspectBytes && sends < kFirstSends && CutShort(data, n)) {
+        if (first.empty()) first.assign(reinterpret_cast<const char*>(data), n);
+        AcquireSRWLockExclusive(&sk->lock);
+        sk->first.swap(first);
+        ReleaseSRWLockExclusive(&sk->lock);
+        after = 0;
+      }
     }
-    sockaddr_storage remote;
-    int len = GetRemote(sk, &remote);
-    quorvane::Answer a = quorvane::Decide(sk->proto, len ? reinterpret_cast<sockaddr*>(&remote) : nullptr,
-                                          len, data, n);
-    if (!a.block) return Check::kPass;
-    if (a.http) {
-      AcquireSRWLockExclusive(&sk->lock);
-      sk->page.swap(a.page);
-      sk->pageOffset = 0;
-      ReleaseSRWLockExclusive(&sk->lock);
-      InterlockedExchange(&sk->pageMode, 1);
-      CutOff(sk);
-      TellPage(sk);
-      return Check::kPage;
-    }
-    CutOff(sk);
-    return Check::kRefuse;
   } catch (...) {
-    return Check::kPass;
+    after = 1;
+    result = Check::kPass;
   }
+  InterlockedExchange(&sk->inspected, after);
+  return result;
 }
 
 bool AllowConnect(Sock* sk, const sockaddr* name, int len) {

@@ -51,7 +51,7 @@ std::vector<Sample> FirstSends() {
   v.push_back({"request longer than the inspected bytes",
                "GET /" + std::string(20000, 'b') + " HTTP/1.1\r\nHost: www.beeg.com\r\n\r\n"});
   v.push_back({"host of 1000 bytes", "GET / HTTP/1.1\r\nHost: " + std::string(1000, 'x') + ".com\r\n\r\n"});
-  v.push_back({"host with zero bytes", std::string("GET / HTTP/1.1\r\nHost: www.be\0eg.com\r\n\r\n", 41)});
+  v.push_back({"host with zero bytes", std::string("GET / HTTP/1.1\r\nHost: www.be\0eg.com\r\n\r\n", 39)});
   v.push_back({"host with high bytes", "GET / HTTP/1.1\r\nHost: \xc9\xab\xc7\xe9.com:99999999999\r\n\r\n"});
   v.push_back({"only a method", "GET "});
   v.push_back({"only line ends", "\r\n\r\n\r\n"});
@@ -155,5 +155,64 @@ TEST(Garbage, AnEmptySendDoesNotHideTheFirstBytes) {
   EXPECT_EQ(c.SendParts({"", ""}), 0);
   EXPECT_EQ(c.Send(kBanned), WSAEACCES);
 }
+
+struct AcrossCase {
+  const char* name;
+  std::vector<std::string> sends;  // one send each
+  int lastError;                   // of the last send
+  bool page;                       // the block page is read back
+};
+
+std::ostream& operator<<(std::ostream& o, const AcrossCase& c) { return o << c.name; }
+
+class AcrossSendsTest : public ::testing::TestWithParam<AcrossCase> {};
+
+// A request or hello handed over in several sends is judged whole.
+TEST_P(AcrossSendsTest, IsJudgedWhole) {
+  const AcrossCase& k = GetParam();
+  UseSettings(ContentSettings());
+  Server server;
+  Client c;
+  ASSERT_EQ(c.Connect(server.port()), 0);
+  std::string all;
+  for (size_t i = 0; i + 1 < k.sends.size(); ++i) {
+    ASSERT_EQ(c.Send(k.sends[i]), 0) << i;
+    all += k.sends[i];
+  }
+  all += k.sends.back();
+  EXPECT_EQ(c.Send(k.sends.back()), k.lastError);
+  int err = 0;
+  if (k.page) {
+    const std::string page = c.ReceiveToEnd(&err);
+    EXPECT_EQ(page.compare(0, 13, "HTTP/1.1 403 "), 0) << page;
+  } else if (k.lastError == 0) {
+    EXPECT_EQ(c.Receive(all.size(), &err), all);
+  }
+}
+
+std::vector<std::string> Pieces(const std::string& s, size_t size) {
+  std::vector<std::string> v;
+  for (size_t at = 0; at < s.size(); at += size) v.push_back(s.substr(at, size));
+  return v;
+}
+
+const std::string kBannedGet = "GET /index.html HTTP/1.1\r\nHost: www.beeg.com\r\nAccept: */*\r\n\r\n";
+const std::string kHarmlessGet = "GET /index.html HTTP/1.1\r\nHost: www.example.com\r\nAccept: */*\r\n\r\n";
+
+INSTANTIATE_TEST_SUITE_P(Sends, AcrossSendsTest, ::testing::Values(
+    AcrossCase{"RequestLineThenHeaders", {kBannedGet.substr(0, 26), kBannedGet.substr(26)}, 0, true},
+    AcrossCase{"RequestLineByLine", {kBannedGet.substr(0, 26), kBannedGet.substr(26, 20), kBannedGet.substr(46)}, 0,
+               true},
+    AcrossCase{"FlashPathThenHeaders", {"GET /movie.swf HTTP/1.1\r\n", "Host: www.example.com\r\n\r\n"}, 0, true},
+    AcrossCase{"HarmlessRequestInParts", {kHarmlessGet.substr(0, 10), kHarmlessGet.substr(10)}, 0, false},
+    AcrossCase{"HelloHeaderThenBody", {kBanned.substr(0, 5), kBanned.substr(5)}, WSAEACCES, false},
+    AcrossCase{"HelloByteThenRest", {kBanned.substr(0, 1), kBanned.substr(1)}, WSAEACCES, false},
+    AcrossCase{"HelloInThree", {kBanned.substr(0, 9), kBanned.substr(9, 30), kBanned.substr(39)}, WSAEACCES, false},
+    AcrossCase{"HelloInPiecesOf5", Pieces(kBanned, 5), WSAEACCES, false},
+    AcrossCase{"RequestByteByByte", Pieces("GET / HTTP/1.1\r\nHost: www.beeg.com\r\n\r\n", 1), 0, true},
+    AcrossCase{"HarmlessHelloInParts", {kHarmless.substr(0, 5), kHarmless.substr(5)}, 0, false},
+    // Bytes of no known kind are judged at once and not gathered.
+    AcrossCase{"OtherBytes", {"\x01\x02\x03", TlsHello("www.beeg.com")}, 0, false}),
+    [](const ::testing::TestParamInfo<AcrossCase>& i) { return std::string(i.param.name); });
 
 }  // namespace
