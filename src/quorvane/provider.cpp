@@ -25,9 +25,11 @@
 #include <unordered_set>
 #include <vector>
 
+#include "quorvane/firstbytes.h"
 #include "quorvane/policy.h"
 #include "quorvane/testhooks.h"
 
+using quorvane::CutShort;
 using quorvane::Proto;
 
 namespace {
@@ -273,23 +275,6 @@ void CutOff(Sock* sk) {
   int err = 0;
   InterlockedExchange(&sk->refused, 1);
   sk->next->table.lpWSPShutdown(sk->lower, SD_BOTH, &err);
-}
-
-// Whether the first bytes of a connection are an HTTP request or a TLS
-// record cut short, so that the next send is to be judged with them.
-bool CutShort(const uint8_t* p, size_t n) {
-  if (n == 0) return false;
-  if (p[0] == 22) {  // a TLS handshake record: its length is in its header
-    if (n < 5) return true;
-    return n < 5 + ((static_cast<size_t>(p[3]) << 8) | p[4]);
-  }
-  // An HTTP request: a method of capital letters and a space, and no blank line yet.
-  size_t i = 0;
-  while (i < n && i < 16 && p[i] >= 'A' && p[i] <= 'Z') ++i;
-  if (i == 0 || i == 16 || (i < n && p[i] != ' ')) return false;
-  for (size_t k = 0; k + 3 < n; ++k)
-    if (p[k] == '\r' && p[k + 1] == '\n' && p[k + 2] == '\r' && p[k + 3] == '\n') return false;
-  return true;
 }
 
 // The first bytes of a TCP connection: judged with those of earlier sends
