@@ -378,7 +378,22 @@ std::string Sealed(const std::string& text) {
   return sealed;
 }
 
+namespace {
+std::string* g_written = nullptr;  // the text last written; null: none yet
+bool g_writtenKnown = false;       // false after bytes that are no text of ours
+ULONGLONG g_writtenAt = 0;
+}  // namespace
+
+bool LastWritten(std::string* text, ULONGLONG* at) {
+  *at = g_writtenAt;
+  if (!g_written || !g_writtenKnown) return false;
+  *text = *g_written;
+  return true;
+}
+
 bool WriteSettingsFiles(const std::string* mainBytes, const std::string* backupBytes) {
+  g_writtenKnown = false;
+  g_writtenAt = GetTickCount64();
   char dir[MAX_PATH];
   GetSystemDirectoryA(dir, MAX_PATH);
   std::string main = std::string(dir) + "\\nf.cfg", backup = std::string(dir) + "\\drivers\\spinf.sys";
@@ -394,13 +409,18 @@ bool WriteSettingsFiles(const std::string* mainBytes, const std::string* backupB
   } else {
     DeleteFileA(main.c_str());
   }
+  g_writtenAt = GetTickCount64();
   return ok;
 }
 
 bool WriteSettings(const std::string& text) {
-  if (text.empty()) return WriteSettingsFiles(nullptr, nullptr);
   std::string sealed = Sealed(text);
-  return !sealed.empty() && WriteSettingsFiles(&sealed, nullptr);
+  if (!text.empty() && sealed.empty()) return false;
+  const bool ok = text.empty() ? WriteSettingsFiles(nullptr, nullptr) : WriteSettingsFiles(&sealed, nullptr);
+  if (!g_written) g_written = new std::string;
+  *g_written = text;
+  g_writtenKnown = ok;
+  return ok;
 }
 
 std::string SettingsWith(const std::string& lines) { return lines + BuildDefaultSettingsText(); }

@@ -76,6 +76,9 @@ bool WriteSettings(const std::string& text);
 std::string Sealed(const std::string& text);
 // The main and the backup file with these bytes; null: the file removed.
 bool WriteSettingsFiles(const std::string* mainBytes, const std::string* backupBytes);
+// The text of the last write and its time (GetTickCount64); false when the
+// last write was not one of WriteSettings or failed (its time still given).
+bool LastWritten(std::string* text, ULONGLONG* at);
 // The default text with the given lines put in front (the first occurrence of a key counts).
 std::string SettingsWith(const std::string& lines);
 

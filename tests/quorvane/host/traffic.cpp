@@ -21,18 +21,12 @@ Host& Layered() {
 }
 
 namespace {
-std::string* g_settings = nullptr;  // as last written; null: not yet
-ULONGLONG g_writtenAt = 0;
-
-void Written(const std::string& text) {
-  if (!g_settings) g_settings = new std::string;
-  *g_settings = text;
-  g_writtenAt = GetTickCount64();
-}
-
 // Until the library has looked at the files again since the last write.
 void WaitUntilSeen() {
-  const ULONGLONG due = g_writtenAt + 1100;
+  std::string text;
+  ULONGLONG at = 0;
+  LastWritten(&text, &at);
+  const ULONGLONG due = at + 1100;
   for (ULONGLONG now = GetTickCount64(); now < due; now = GetTickCount64()) Sleep(static_cast<DWORD>(due - now));
 }
 }  // namespace
@@ -42,7 +36,6 @@ void ChangeSettings(const std::string& text) {
     fprintf(stderr, "cannot write the settings\n");
     abort();
   }
-  Written(text);
 }
 
 void UseSettingsFiles(const std::string* mainBytes, const std::string* backupBytes) {
@@ -50,12 +43,13 @@ void UseSettingsFiles(const std::string* mainBytes, const std::string* backupByt
     fprintf(stderr, "cannot write the settings files\n");
     abort();
   }
-  Written(std::string(1, '\0'));  // no text: the next UseSettings writes
   WaitUntilSeen();
 }
 
 void UseSettings(const std::string& text) {
-  if (!g_settings || *g_settings != text) ChangeSettings(text);
+  std::string last;
+  ULONGLONG at = 0;
+  if (!LastWritten(&last, &at) || last != text) ChangeSettings(text);
   WaitUntilSeen();
 }
 
