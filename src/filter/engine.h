@@ -119,8 +119,10 @@ class Engine {
   // reloads builds a second Engine and swaps it in.
   void Load(const char* settingsText, const Environment& env);
 
-  // Lists made elsewhere (tests, the bench); later Loads keep them.
+  // Lists made elsewhere (tests, the bench, an engine before this one);
+  // later Loads keep them.
   void SetLists(std::shared_ptr<const FilterLists> lists);
+  std::shared_ptr<const FilterLists> Lists() const { return lists_; }
 
   // The decision for a new connection, a datagram, or the first bytes sent.
   // Safe to call from many threads at once.

@@ -184,6 +184,9 @@ void Reload(State& s) {
     ok = ReadSealed(mainPath, &text) || ReadSealed(backupPath, &text);
   }
   auto engine = std::make_shared<qv::Engine>();
+  // The lists come from the program folder, not the settings: built once
+  // per process, not again at every change of the settings.
+  if (s.engine) engine->SetLists(s.engine->Lists());
   engine->Load(ok ? text.data() : nullptr, s.env);
   AcquireSRWLockExclusive(&s.lock);
   s.engine = engine;
