@@ -40,14 +40,7 @@ double Median(std::vector<double> v) {
 class Sink {
  public:
   Sink() {
-    WSADATA wd;
-    WSAStartup(MAKEWORD(2, 2), &wd);
-    listen_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in a = LoopbackAddress(0);
-    bind(listen_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    int len = sizeof a;
-    getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &len);
-    port_ = ntohs(a.sin_port);
+    listen_ = BindLoopback(SOCK_STREAM, IPPROTO_TCP, &port_);
     listen(listen_, 8);
     done_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     thread_ = std::thread([this] { Run(); });

@@ -277,15 +277,20 @@ void LibraryCounts(long* sockets, long* operations) {
   *operations = o;
 }
 
-Server::Server() {
+SOCKET BindLoopback(int type, int protocol, unsigned short* port) {
   WSADATA wd;
   WSAStartup(MAKEWORD(2, 2), &wd);
-  listen_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  SOCKET s = socket(AF_INET, type, protocol);
   sockaddr_in a = LoopbackAddress(0);
-  bind(listen_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
   int len = sizeof a;
-  getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &len);
-  port_ = ntohs(a.sin_port);
+  getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+  *port = ntohs(a.sin_port);
+  return s;
+}
+
+Server::Server() {
+  listen_ = BindLoopback(SOCK_STREAM, IPPROTO_TCP, &port_);
   listen(listen_, 64);
   thread_ = std::thread([this] {
     for (;;) {

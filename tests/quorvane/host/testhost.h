@@ -20,6 +20,9 @@ constexpr const char* kRemoteHost = "203.0.113.5";
 
 sockaddr_in RemoteAddress(unsigned short port);
 sockaddr_in LoopbackAddress(unsigned short port);
+// A real socket of the platform bound to 127.0.0.1 on a free port (Winsock
+// started first); *port gets the port.
+SOCKET BindLoopback(int type, int protocol, unsigned short* port);
 
 class Host {
  public:

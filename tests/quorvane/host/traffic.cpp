@@ -175,14 +175,9 @@ std::string Client::Receive(size_t n, int* err) {
 }
 
 DnsServer::DnsServer() {
-  WSADATA wd;
-  WSAStartup(MAKEWORD(2, 2), &wd);
-  s_ = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-  sockaddr_in a = LoopbackAddress(0);
-  bind(s_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  int len = sizeof a;
-  getsockname(s_, reinterpret_cast<sockaddr*>(&a), &len);
-  SetEnvironmentVariableA("QV_TEST_DNS_PORT", std::to_string(ntohs(a.sin_port)).c_str());
+  unsigned short port = 0;
+  s_ = BindLoopback(SOCK_DGRAM, IPPROTO_UDP, &port);
+  SetEnvironmentVariableA("QV_TEST_DNS_PORT", std::to_string(port).c_str());
   DWORD ms = 100;
   setsockopt(s_, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&ms), sizeof ms);
   thread_ = std::thread([this] {
