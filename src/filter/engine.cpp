@@ -193,18 +193,18 @@ bool SamePath(const std::string& raw, const char* path) {
   return r[i] == '\0' && path[i] == '\0';
 }
 
-// Whether n bytes at a and b are equal, 8 at a time.
+// Whether n bytes at a and b are equal, 8 at a time; the last word ends
+// at the end and may overlap the one before.
 bool SameBytes(const char* a, const char* b, size_t n) {
-  size_t i = 0;
-  for (; i + 8 <= n; i += 8) {
+  if (n < 8) return memcmp(a, b, n) == 0;
+  for (size_t i = 0;; i += 8) {
+    const size_t at = i + 8 <= n ? i : n - 8;
     uint64_t x, y;
-    memcpy(&x, a + i, 8);
-    memcpy(&y, b + i, 8);
+    memcpy(&x, a + at, 8);
+    memcpy(&y, b + at, 8);
     if (x != y) return false;
+    if (at + 8 == n) return true;
   }
-  for (; i < n; ++i)
-    if (a[i] != b[i]) return false;
-  return true;
 }
 
 }  // namespace
@@ -398,15 +398,25 @@ Verdict Engine::Decide(const Context& c) const {
     }
   }
   v.host.take(hostLen);
-  const uint16_t bits = hostLen ? r.lists->HostBitsPadded(host, hostLen) : 0;
+  // A name alone is judged through the cache of recent names; a request's
+  // keywords count once across its host and path, so it is scanned whole.
+  const bool scored = r.adult && r.adultLimit > 0;
+  HostFacts facts;
+  if (hostLen && !v.isHttp) facts = r.lists->HostFactsPadded(host, hostLen, scored);
+  else if (hostLen) facts.bits = r.lists->HostBitsPadded(host, hostLen);
+  const uint16_t bits = facts.bits;
   if (r.adult) {
     if (bits & kListAdult) { block(Reason::kAdult); return v; }
-    if (r.adultLimit > 0) {
-      KeywordMatcher::Seen seen;
-      const KeywordMatcher& k = r.lists->keywords();
-      k.ScanLower(host, hostLen, &seen);
-      if (v.isHttp) k.Scan(http->target.data, http->target.length, true, &seen);
-      if (seen.score >= r.adultLimit) { block(Reason::kAdult); return v; }
+    if (scored) {
+      int score = facts.score;
+      if (v.isHttp) {
+        KeywordMatcher::Seen seen;
+        const KeywordMatcher& k = r.lists->keywords();
+        k.ScanLower(host, hostLen, &seen);
+        k.Scan(http->target.data, http->target.length, true, &seen);
+        score = seen.score;
+      }
+      if (score >= r.adultLimit) { block(Reason::kAdult); return v; }
     }
   }
   if (r.popup && (bits & kListPopup)) { block(Reason::kPopup); return v; }

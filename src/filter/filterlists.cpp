@@ -167,6 +167,25 @@ uint16_t FilterLists::HostBits(const char* host, size_t n) const {
   return HostBitsPadded(padded, n);
 }
 
+
+HostFacts FilterLists::HostFactsPadded(const char* host, size_t n, bool wantScore) const {
+  const uint64_t key = HostCache::Hash(host, n);
+  {
+    HostFacts kept;
+    if (cache_.Find(key, host, n, &kept) && (kept.scored || !wantScore)) return kept;
+  }
+  HostFacts facts;
+  facts.bits = HostBitsPadded(host, n);
+  if (wantScore) {
+    KeywordMatcher::Seen seen;
+    keywords_.ScanLower(host, n, &seen);
+    facts.score = seen.score;
+    facts.scored = true;
+  }
+  cache_.Put(key, host, n, facts);
+  return facts;
+}
+
 uint16_t FilterLists::HostBitsPadded(const char* host, size_t n) const {
   // Where the name and each parent domain start: at 0 and after each dot,
   // found 8 bytes at a time (the padding makes reads up to n + 8 safe).

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "filter/hostcache.h"
 #include "filter/keywordmatcher.h"
 #include "filter/stringtable.h"
 
@@ -45,13 +46,19 @@ class FilterLists {
   int AddDirectory(const std::string& folder);
   void AddBuiltin();
   // Call once, after all Add calls and before any lookup.
-  void Finish() { keywords_.Build(); }
+  void Finish() {
+    keywords_.Build();
+    cache_.Clear();
+  }
 
   // The bits of the host and of every parent domain of it, ORed.
   uint16_t HostBits(const char* host, size_t n) const;
   // The same for a name of at most kMaxHostLength bytes followed by
   // kHashPadding zero bytes.
   uint16_t HostBitsPadded(const char* host, size_t n) const;
+  // The bits of HostBitsPadded and, with wantScore, the keyword score of
+  // the name alone, from the cache of recent names where they are in it.
+  HostFacts HostFactsPadded(const char* host, size_t n, bool wantScore) const;
   const KeywordMatcher& keywords() const { return keywords_; }
   size_t domainCount() const { return domains_.size(); }
 
@@ -61,6 +68,7 @@ class FilterLists {
  private:
   StringTable domains_;
   KeywordMatcher keywords_;
+  HostCache cache_;
 };
 
 // The whole of a file, at most maxBytes of it; false when it cannot be read.

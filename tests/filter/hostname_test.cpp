@@ -1,8 +1,10 @@
 // Host names as the filter compares them: every byte value at every place
-// of names of the lengths that the eight-byte steps treat differently.
+// of names of the lengths that the eight- and sixteen-byte steps treat
+// differently, through the vector and the plain-integer forms alike.
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "filter/textnorm.h"
 
@@ -13,10 +15,13 @@ bool HostByte(unsigned char c) {
          c == '_' || c >= 0x80;
 }
 
-class HostNameTest : public ::testing::TestWithParam<size_t> {};
+using Normalize = size_t (*)(const char*, size_t, char*);
+
+class HostNameTest : public ::testing::TestWithParam<std::tuple<Normalize, size_t>> {};
 
 TEST_P(HostNameTest, EachByteAtEachPlace) {
-  const size_t len = GetParam();
+  const Normalize normalize = std::get<0>(GetParam());
+  const size_t len = std::get<1>(GetParam());
   std::string base;
   for (size_t i = 0; i < len; ++i) base += "aB3-._\xc9Z"[i % 8];
   for (size_t at = 0; at < len; ++at)
@@ -24,7 +29,7 @@ TEST_P(HostNameTest, EachByteAtEachPlace) {
       std::string host = base;
       host[at] = static_cast<char>(c);
       char out[qv::kMaxHostLength + 1];
-      const size_t n = qv::NormalizeHost(host.data(), host.size(), out);
+      const size_t n = normalize(host.data(), host.size(), out);
       // A trailing dot is dropped.
       const std::string name = host.back() == '.' ? host.substr(0, host.size() - 1) : host;
       bool ok = !name.empty();
@@ -43,7 +48,9 @@ TEST_P(HostNameTest, EachByteAtEachPlace) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Lengths, HostNameTest, ::testing::Values(1, 2, 7, 8, 9, 15, 16, 17, 21, 253));
+INSTANTIATE_TEST_SUITE_P(Lengths, HostNameTest,
+                         ::testing::Combine(::testing::Values(&qv::NormalizeHost, &qv::NormalizeHostWords),
+                                            ::testing::Values(1, 2, 7, 8, 9, 15, 16, 17, 21, 31, 32, 33, 253)));
 
 TEST(HostName, LengthLimits) {
   char out[qv::kMaxHostLength + 1];
