@@ -56,8 +56,9 @@ class FilterLists {
   // The same for a name of at most kMaxHostLength bytes followed by
   // kHashPadding zero bytes.
   uint16_t HostBitsPadded(const char* host, size_t n) const;
-  // The bits of HostBitsPadded and, with wantScore, the keyword score of
-  // the name alone, from the cache of recent names where they are in it.
+  // For a padded name as HostBitsPadded takes: its bits and, with
+  // wantScore, the keyword score of the name alone, from the cache of
+  // recent names where they are in it (safe from any number of threads).
   HostFacts HostFactsPadded(const char* host, size_t n, bool wantScore) const;
   const KeywordMatcher& keywords() const { return keywords_; }
   size_t domainCount() const { return domains_.size(); }
