@@ -7,9 +7,9 @@
 // to it.
 #pragma once
 #include <atomic>
-#include <cstring>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <type_traits>
 
@@ -30,8 +30,7 @@ class HostCache {
   HostCache();
   // A quick hash of a name followed by at least 8 zero bytes: its first,
   // second and last eight bytes, each multiplied on its own, so that a hit
-  // costs less than the lists' own hash of the whole name. The words are
-  // read where NormalizeHost wrote them, so each load takes a store whole.
+  // costs less than the lists' own hash of the whole name.
   static uint64_t Hash(const char* host, size_t n) {
     uint64_t a, b, c;
     memcpy(&a, host, 8);
