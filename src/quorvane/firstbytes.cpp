@@ -17,4 +17,13 @@ bool CutShort(const uint8_t* p, size_t n) {
   return true;
 }
 
+bool StartsRequest(const uint8_t* p, size_t n) {
+  if (!p) return false;
+  size_t i = 0;
+  while (i < n && i < 16 && p[i] >= 'A' && p[i] <= 'Z') ++i;
+  if (i < 3 || i == 16 || i + 1 >= n || p[i] != ' ') return false;
+  const uint8_t t = p[i + 1];
+  return t == '/' || t == '*' || (t >= 'a' && t <= 'z') || (t >= 'A' && t <= 'Z');
+}
+
 }  // namespace quorvane

@@ -346,6 +346,7 @@ Answer Decide(Proto proto, const sockaddr* remote, int remoteLength, const uint8
     c.data = data;
     c.dataLength = length;
     qv::Verdict v = engine->Decide(c);
+    answer.request = v.isHttp;
     if (!v.block) return answer;
     answer.block = true;
     if (engine->LogEnabled()) LogBlock(c, v);

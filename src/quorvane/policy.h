@@ -14,6 +14,7 @@ enum class Proto { kTcp, kUdp, kRaw };
 struct Answer {
   bool block = false;
   bool http = false;  // a plain HTTP request: page holds the 403 answer
+  bool request = false;  // the bytes were a plain HTTP request, blocked or not
   std::string page;
 };
 

@@ -30,6 +30,7 @@
 #include "quorvane/testhooks.h"
 
 using quorvane::CutShort;
+using quorvane::StartsRequest;
 using quorvane::Proto;
 
 namespace {
@@ -72,6 +73,8 @@ struct Sock {
   volatile LONG refused = 0;     // blocked: every further send fails
   volatile LONG port = 0;        // 0 untried, 1 on our completion port, 2 refused
   volatile LONG pageMode = 0;    // receives answer the block page, then the end
+  volatile LONG plainHttp = 0;   // its first bytes were a plain HTTP request
+  volatile LONG laterBusy = 0;   // a later request of it is being judged
   SRWLOCK lock = SRWLOCK_INIT;   // guards remote, page and the event choices
   sockaddr_storage remote = {};
   int remoteLength = 0;
@@ -277,11 +280,54 @@ void CutOff(Sock* sk) {
   sk->next->table.lpWSPShutdown(sk->lower, SD_BOTH, &err);
 }
 
+// A block: the page for a plain HTTP request, else a refusal; either way
+// the connection is cut off.
+Check Blocked(Sock* sk, quorvane::Answer* a) {
+  if (a->http) {
+    AcquireSRWLockExclusive(&sk->lock);
+    sk->page.swap(a->page);
+    sk->pageOffset = 0;
+    ReleaseSRWLockExclusive(&sk->lock);
+    InterlockedExchange(&sk->pageMode, 1);
+    CutOff(sk);
+    TellPage(sk);
+    return Check::kPage;
+  }
+  CutOff(sk);
+  return Check::kRefuse;
+}
+
+// A later send of a plain HTTP connection that begins a request of its own
+// (a browser keeps the connection for the next pages of the site): judged
+// as a first request is, on the bytes of this send alone.
+Check CheckLaterRequest(Sock* sk, const WSABUF* bufs, DWORD count) {
+  if (InterlockedCompareExchange(&sk->laterBusy, 1, 0) != 0) return Check::kPass;
+  Check result = Check::kPass;
+  try {
+    std::vector<uint8_t> store;
+    size_t n = 0;
+    const uint8_t* data = Gather(bufs, count, &store, &n);
+    if (data && n && StartsRequest(data, n)) {
+      sockaddr_storage remote;
+      int len = GetRemote(sk, &remote);
+      quorvane::Answer a =
+          quorvane::Decide(sk->proto, len ? reinterpret_cast<sockaddr*>(&remote) : nullptr, len, data, n);
+      if (a.block) result = Blocked(sk, &a);
+    }
+  } catch (...) {
+    result = Check::kPass;
+  }
+  InterlockedExchange(&sk->laterBusy, 0);
+  return result;
+}
+
 // The first bytes of a TCP connection: judged with those of earlier sends
-// while they are cut short; later sends pass unless it was refused.
+// while they are cut short; later sends pass unless it was refused or they
+// begin another request of a plain HTTP connection.
 Check CheckFirstSend(Sock* sk, const WSABUF* bufs, DWORD count) {
   if (sk->refused) return sk->pageMode ? Check::kPage : Check::kRefuse;
-  if (InterlockedCompareExchange(&sk->inspected, 2, 0) != 0) return Check::kPass;
+  if (InterlockedCompareExchange(&sk->inspected, 2, 0) != 0)
+    return sk->inspected == 1 && sk->plainHttp ? CheckLaterRequest(sk, bufs, count) : Check::kPass;
   LONG after = 1;  // judged, unless the bytes are cut short
   Check result = Check::kPass;
   try {
@@ -310,24 +356,16 @@ Check CheckFirstSend(Sock* sk, const WSABUF* bufs, DWORD count) {
       int len = GetRemote(sk, &remote);
       quorvane::Answer a =
           quorvane::Decide(sk->proto, len ? reinterpret_cast<sockaddr*>(&remote) : nullptr, len, data, n);
-      if (a.block && a.http) {
-        AcquireSRWLockExclusive(&sk->lock);
-        sk->page.swap(a.page);
-        sk->pageOffset = 0;
-        ReleaseSRWLockExclusive(&sk->lock);
-        InterlockedExchange(&sk->pageMode, 1);
-        CutOff(sk);
-        TellPage(sk);
-        result = Check::kPage;
-      } else if (a.block) {
-        CutOff(sk);
-        result = Check::kRefuse;
+      if (a.block) {
+        result = Blocked(sk, &a);
       } else if (n < kInspectBytes && sends < kFirstSends && CutShort(data, n)) {
         if (first.empty()) first.assign(reinterpret_cast<const char*>(data), n);
         AcquireSRWLockExclusive(&sk->lock);
         sk->first.swap(first);
         ReleaseSRWLockExclusive(&sk->lock);
         after = 0;
+      } else if (a.request) {
+        InterlockedExchange(&sk->plainHttp, 1);  // before it counts as judged
       }
     }
   } catch (...) {

@@ -201,6 +201,63 @@ INSTANTIATE_TEST_SUITE_P(Reasons, BlockTest, ::testing::Values(
     BlockCase{"HarmlessRequest", Rule::kContent, Via::kTcp, kPlain, Outcome::kPass}),
     [](const ::testing::TestParamInfo<BlockCase>& i) { return std::string(i.param.name); });
 
+// A browser keeps a plain HTTP connection for the next requests of a site:
+// each request on it is judged, not only the first; what is not a request
+// of its own (a request body, bytes after a TLS hello) passes.
+struct LaterCase {
+  const char* name;
+  std::string first;
+  std::string later;
+  const char* reasonText;  // null: the later bytes pass
+};
+
+std::ostream& operator<<(std::ostream& o, const LaterCase& c) { return o << c.name; }
+
+class LaterRequestTest : public ::testing::TestWithParam<LaterCase> {};
+
+TEST_P(LaterRequestTest, OnAKeptConnection) {
+  const LaterCase& c = GetParam();
+  UseSettings(ContentSettings());
+  Server server;
+  {
+    Client client;
+    ASSERT_EQ(client.Connect(server.port()), 0);
+    int err = 0;
+    ASSERT_EQ(client.Send(c.first), 0);
+    ASSERT_EQ(client.Receive(c.first.size(), &err), c.first) << err;  // the server echoes
+    DWORD sent = 0;
+    ASSERT_EQ(client.Send(c.later, &sent), 0);
+    EXPECT_EQ(sent, c.later.size());
+    if (!c.reasonText) {
+      EXPECT_EQ(client.Receive(c.later.size(), &err), c.later) << err;
+    } else {
+      const std::string page = client.ReceiveToEnd(&err);
+      EXPECT_EQ(err, 0);
+      ASSERT_EQ(page.compare(0, 24, "HTTP/1.1 403 Forbidden\r\n"), 0) << page;
+      EXPECT_NE(page.find(c.reasonText), std::string::npos) << page;
+      // Nothing more goes out on it.
+      client.Send(Get("/", "www.example.com"));
+      Sleep(50);
+      EXPECT_EQ(server.Received(), c.first);
+    }
+  }
+  long socks = 0, ops = 0;
+  LibraryCounts(&socks, &ops);
+  EXPECT_EQ(socks, 0);
+  EXPECT_EQ(ops, 0);
+}
+
+const std::string kPost = "POST /upload HTTP/1.1\r\nHost: www.example.com\r\nContent-Length: 30\r\n\r\n";
+
+INSTANTIATE_TEST_SUITE_P(Requests, LaterRequestTest, ::testing::Values(
+    LaterCase{"FlashAfterAPage", kPlain, Get("/movie.swf", "www.example.com"), kFlashText},
+    LaterCase{"AdultAddressAfterAPage", kPlain, Get("/gallery/nude/naked.html", "www.example.com"), kAdultText},
+    LaterCase{"VideoAfterAPage", kPlain, Get("/live/index.m3u8", "media.example"), kVideoText},
+    LaterCase{"HarmlessAfterAPage", kPlain, Get("/next.html", "www.example.com"), nullptr},
+    LaterCase{"RequestBody", kPost, "file=movie.swf&note=nude+naked", nullptr},
+    LaterCase{"AfterATlsHello", kHello, Get("/movie.swf", "www.example.com"), nullptr}),
+    [](const ::testing::TestParamInfo<LaterCase>& i) { return std::string(i.param.name); });
+
 // However the program reads the page, it reads the same bytes, once.
 struct ReadCase {
   const char* name;
