@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <atomic>
 
+#include "benchtime.h"
 #include "mainwnd/mossgravedlg.h"
 #include "pages/programselectedsetupdlg.h"
 #include "resource.h"
@@ -29,16 +30,6 @@
 #include "settings/settingstext.h"
 
 namespace {
-double Now() {
-  static LARGE_INTEGER freq = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return static_cast<double>(t.QuadPart) / static_cast<double>(freq.QuadPart);
-}
 
 bool MakeShortcut(const std::string& path, const std::string& target) {
   IShellLinkA* link = nullptr;
@@ -407,11 +398,6 @@ FillFigures TimeBareInserts(HWND host, int n) {
   f.items = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
   DestroyWindow(list);
   return f;
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? 0.0 : v[v.size() / 2];
 }
 
 void BenchProgramFill() {

@@ -13,27 +13,12 @@
 #include <thread>
 #include <vector>
 
+#include "../benchtime.h"
 #include "testhost.h"
 
 using namespace qvtest;
 
 namespace {
-
-double Now() {
-  static LARGE_INTEGER freq = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER c;
-  QueryPerformanceCounter(&c);
-  return static_cast<double>(c.QuadPart) / static_cast<double>(freq.QuadPart);
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? 0.0 : v[v.size() / 2];
-}
 
 // Takes one connection at a time and counts what arrives until the sender
 // shuts its side; the count is then handed over through an event.
