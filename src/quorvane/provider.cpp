@@ -304,10 +304,20 @@ Check CheckLaterRequest(Sock* sk, const WSABUF* bufs, DWORD count) {
   if (InterlockedCompareExchange(&sk->laterBusy, 1, 0) != 0) return Check::kPass;
   Check result = Check::kPass;
   try {
+    // The first bytes alone tell a request; a body sent in several buffers
+    // is not copied for it.
+    uint8_t head[32];
+    size_t have = 0;
+    for (DWORD i = 0; bufs && i < count && have < sizeof head; ++i) {
+      size_t take = bufs[i].len < sizeof head - have ? bufs[i].len : sizeof head - have;
+      if (!take || !bufs[i].buf) continue;
+      memcpy(head + have, bufs[i].buf, take);
+      have += take;
+    }
     std::vector<uint8_t> store;
     size_t n = 0;
-    const uint8_t* data = Gather(bufs, count, &store, &n);
-    if (data && n && StartsRequest(data, n)) {
+    const uint8_t* data = StartsRequest(head, have) ? Gather(bufs, count, &store, &n) : nullptr;
+    if (data && n) {
       sockaddr_storage remote;
       int len = GetRemote(sk, &remote);
       quorvane::Answer a =
